@@ -12,22 +12,23 @@ struct Overload : Fs... {
 template <class... Fs>
 Overload(Fs...) -> Overload<Fs...>;
 
-std::string dec(std::uint64_t value) { return std::to_string(value); }
+std::string dec(std::uint64_t value) {
+  return std::to_string(value);
+}
 
 }  // namespace
 
 bool operator==(const IoError& a, const IoError& b) {
   if (a.form.index() != b.form.index()) return false;
-  return std::visit(Overload{
-                        [&](const IoError::Os& x) { return x.code == std::get<IoError::Os>(b.form).code; },
-                        [&](const IoError::Fixed& x) {
-                          return x.text == std::get<IoError::Fixed>(b.form).text;
-                        },
-                        [&](const IoError::Wrapped& x) {
-                          return x.inner.position == std::get<IoError::Wrapped>(b.form).inner.position;
-                        },
-                    },
-                    a.form);
+  return std::visit(
+      Overload{
+          [&](const IoError::Os& x) { return x.code == std::get<IoError::Os>(b.form).code; },
+          [&](const IoError::Fixed& x) { return x.text == std::get<IoError::Fixed>(b.form).text; },
+          [&](const IoError::Wrapped& x) {
+            return x.inner.position == std::get<IoError::Wrapped>(b.form).inner.position;
+          },
+      },
+      a.form);
 }
 
 std::string hexForm(std::uint64_t value) {
@@ -46,18 +47,21 @@ std::string hexForm(std::uint64_t value) {
 // Messages and causes, variant by variant, side by side.
 
 std::string message(const IoError& error, const OsErrorText& text) {
-  return std::visit(Overload{
-                        [&](const IoError::Os& e) {
-                          return text.describe(e.code) + " (os error " + std::to_string(e.code) + ")";
-                        },
-                        [](const IoError::Fixed& e) { return std::string(e.text); },
-                        [](const IoError::Wrapped& e) {
-                          return "nul byte found in provided data at position: " + dec(e.inner.position);
-                        },
-                    },
-                    error.form);
+  return std::visit(
+      Overload{
+          [&](const IoError::Os& e) {
+            return text.describe(e.code) + " (os error " + std::to_string(e.code) + ")";
+          },
+          [](const IoError::Fixed& e) { return std::string(e.text); },
+          [](const IoError::Wrapped& e) {
+            return "nul byte found in provided data at position: " + dec(e.inner.position);
+          },
+      },
+      error.form);
 }
-std::optional<ErrorRef> cause(const IoError&) { return std::nullopt; }
+std::optional<ErrorRef> cause(const IoError&) {
+  return std::nullopt;
+}
 
 std::string message(const SysctlError& error, const OsErrorText& text) {
   using E = SysctlError;
@@ -73,9 +77,12 @@ std::string message(const SysctlError& error, const OsErrorText& text) {
             return "generation mismatch after " + dec(e.retries) + " retries for " + e.name;
           },
           [](const E::TooSmall& e) {
-            return "buffer too small for header (got " + dec(e.got) + " bytes, need " + dec(e.need) + ")";
+            return "buffer too small for header (got " + dec(e.got) + " bytes, need " +
+                   dec(e.need) + ")";
           },
-          [](const E::UnsupportedPlatform&) { return std::string("platform not supported for sysctl"); },
+          [](const E::UnsupportedPlatform&) {
+            return std::string("platform not supported for sysctl");
+          },
       },
       error.kind);
 }
@@ -94,7 +101,9 @@ std::string message(const CollectorError& error, const OsErrorText& text) {
   return std::visit(
       Overload{
           [&](const E::Sysctl& e) { return "sysctl error: " + message(e.inner, text); },
-          [](const E::Parse& e) { return "parse error at offset " + dec(e.offset) + ": " + e.message; },
+          [](const E::Parse& e) {
+            return "parse error at offset " + dec(e.offset) + ": " + e.message;
+          },
           [](const E::Truncated& e) {
             return "buffer truncated: need " + dec(e.need) + " bytes at offset " + dec(e.offset) +
                    ", have " + dec(e.have);
@@ -136,7 +145,9 @@ std::string message(const SerializerError& error, const OsErrorText& text) {
                     error.kind);
 }
 // The chain ends at the serializer error, even when it holds an IoError.
-std::optional<ErrorRef> cause(const SerializerError&) { return std::nullopt; }
+std::optional<ErrorRef> cause(const SerializerError&) {
+  return std::nullopt;
+}
 
 std::string message(const OutputError& error, const OsErrorText& text) {
   using E = OutputError;
@@ -150,11 +161,12 @@ std::string message(const OutputError& error, const OsErrorText& text) {
 }
 std::optional<ErrorRef> cause(const OutputError& error) {
   using E = OutputError;
-  return std::visit(Overload{
-                        [](const E::Serialization& e) -> std::optional<ErrorRef> { return &e.inner; },
-                        [](const E::Io& e) -> std::optional<ErrorRef> { return &e.inner; },
-                    },
-                    error.kind);
+  return std::visit(
+      Overload{
+          [](const E::Serialization& e) -> std::optional<ErrorRef> { return &e.inner; },
+          [](const E::Io& e) -> std::optional<ErrorRef> { return &e.inner; },
+      },
+      error.kind);
 }
 
 std::string message(ErrorRef error, const OsErrorText& text) {

@@ -16,7 +16,9 @@ void appendIndented(std::string& out, std::string_view text, std::string_view co
 
 }  // namespace
 
-TopLevelError plainError(std::string message) { return TopLevelError{std::move(message), {}}; }
+TopLevelError plainError(std::string message) {
+  return TopLevelError{std::move(message), {}};
+}
 
 TopLevelError withContext(std::string_view context, CollectorError error) {
   return TopLevelError{std::string(context), std::move(error)};
@@ -30,7 +32,8 @@ std::string formatReport(const TopLevelError& error, const OsErrorText& text) {
   std::string out = "Error: " + error.message;
   std::vector<std::string> causes;
   if (error.cause) {
-    std::optional<ErrorRef> next = std::visit([](const auto& e) { return ErrorRef(&e); }, *error.cause);
+    std::optional<ErrorRef> next =
+        std::visit([](const auto& e) { return ErrorRef(&e); }, *error.cause);
     while (next) {
       causes.push_back(message(*next, text));
       next = cause(*next);

@@ -29,8 +29,12 @@ struct SysResult {
   bool ok() const { return error == 0; }
 };
 
-inline SysResult sysValue(std::int64_t value) { return SysResult{value, 0}; }
-inline SysResult sysError(int error) { return SysResult{-1, error}; }
+inline SysResult sysValue(std::int64_t value) {
+  return SysResult{value, 0};
+}
+inline SysResult sysError(int error) {
+  return SysResult{-1, error};
+}
 
 class Env : public OsErrorText {
  public:

@@ -21,7 +21,9 @@ namespace {
   if (result != 0) return "Unknown error " + std::to_string(code);
   return buffer;
 }
-[[maybe_unused]] std::string strerrorText(const char* result, const char*, int) { return result; }
+[[maybe_unused]] std::string strerrorText(const char* result, const char*, int) {
+  return result;
+}
 
 SysResult fromCall(long long result) {
   if (result < 0) return sysError(errno);
@@ -36,7 +38,9 @@ Timespec now(clockid_t clock) {
 
 }  // namespace
 
-SysResult PosixEnv::openDevice(const char* path) { return fromCall(::open(path, O_RDONLY | O_CLOEXEC)); }
+SysResult PosixEnv::openDevice(const char* path) {
+  return fromCall(::open(path, O_RDONLY | O_CLOEXEC));
+}
 
 SysResult PosixEnv::ioctl(int fd, std::uint64_t request, void* argument) {
   return fromCall(::ioctl(fd, static_cast<unsigned long>(request), argument));
@@ -46,20 +50,28 @@ SysResult PosixEnv::read(int fd, void* buffer, std::size_t size) {
   return fromCall(::read(fd, buffer, size));
 }
 
-void PosixEnv::close(int fd) { ::close(fd); }
+void PosixEnv::close(int fd) {
+  ::close(fd);
+}
 
 int PosixEnv::sysctlByName(const char* name, void* oldValue, std::size_t* oldLength) {
   return systemSysctlByName(name, oldValue, oldLength);
 }
 
-long PosixEnv::hostNameMax() { return ::sysconf(_SC_HOST_NAME_MAX); }
+long PosixEnv::hostNameMax() {
+  return ::sysconf(_SC_HOST_NAME_MAX);
+}
 
 int PosixEnv::hostName(char* buffer, std::size_t length) {
   return ::gethostname(buffer, length) == 0 ? 0 : errno;
 }
 
-Timespec PosixEnv::monotonicNow() { return now(CLOCK_MONOTONIC); }
-Timespec PosixEnv::realtimeNow() { return now(CLOCK_REALTIME); }
+Timespec PosixEnv::monotonicNow() {
+  return now(CLOCK_MONOTONIC);
+}
+Timespec PosixEnv::realtimeNow() {
+  return now(CLOCK_REALTIME);
+}
 
 int PosixEnv::sleepMonotonic(const Timespec& request, Timespec& remaining) {
   struct timespec want {};
@@ -67,12 +79,17 @@ int PosixEnv::sleepMonotonic(const Timespec& request, Timespec& remaining) {
   want.tv_nsec = static_cast<long>(request.nanoseconds);
   struct timespec left {};
   const int result = ::clock_nanosleep(CLOCK_MONOTONIC, 0, &want, &left);
-  remaining = Timespec{static_cast<std::int64_t>(left.tv_sec), static_cast<std::int64_t>(left.tv_nsec)};
+  remaining =
+      Timespec{static_cast<std::int64_t>(left.tv_sec), static_cast<std::int64_t>(left.tv_nsec)};
   return result;
 }
 
-SysResult PosixEnv::writeStdout(const void* data, std::size_t size) { return fromCall(::write(1, data, size)); }
-SysResult PosixEnv::writeStderr(const void* data, std::size_t size) { return fromCall(::write(2, data, size)); }
+SysResult PosixEnv::writeStdout(const void* data, std::size_t size) {
+  return fromCall(::write(1, data, size));
+}
+SysResult PosixEnv::writeStderr(const void* data, std::size_t size) {
+  return fromCall(::write(2, data, size));
+}
 
 std::string PosixEnv::describe(int code) const {
   char buffer[256] = {};

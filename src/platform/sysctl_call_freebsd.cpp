@@ -1,6 +1,6 @@
 // Built on FreeBSD only. No feature-test macros here: they hide parts of <sys/sysctl.h>.
-#include <sys/types.h>
 #include <sys/sysctl.h>
+#include <sys/types.h>
 
 #include <cerrno>
 

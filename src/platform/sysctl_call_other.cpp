@@ -5,6 +5,8 @@
 
 namespace wirelens {
 
-int systemSysctlByName(const char*, void*, std::size_t*) { return ENOENT; }
+int systemSysctlByName(const char*, void*, std::size_t*) {
+  return ENOENT;
+}
 
 }  // namespace wirelens

@@ -1,0 +1,103 @@
+#include "output_sink.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace wirelens {
+
+OutputSink::OutputSink(Env& env) : env_(env), buffer_(new char[kCapacity]) {
+  cursor_ = buffer_.get();
+  end_ = buffer_.get() + kCapacity;
+}
+
+OutputSink::~OutputSink() {
+  close();
+}
+
+std::optional<IoError> OutputSink::writeOut(const char* data, std::size_t size,
+                                            std::size_t& taken) {
+  taken = 0;
+  while (taken < size) {
+    SysResult r = env_.writeStdout(data + taken, size - taken);
+    if (!r.ok()) {
+      if (r.error == EINTR) continue;
+      // Descriptor 1 not open: the output is discarded, as if written.
+      if (r.error == EBADF) {
+        taken = size;
+        return std::nullopt;
+      }
+      return IoError::os(r.error);
+    }
+    if (r.value == 0) return IoError::fixed("failed to write the buffered data");
+    taken += static_cast<std::size_t>(r.value);
+  }
+  return std::nullopt;
+}
+
+std::optional<IoError> OutputSink::drainBuffer() {
+  const std::size_t size = buffered();
+  std::size_t taken = 0;
+  std::optional<IoError> error = writeOut(buffer_.get(), size, taken);
+  if (taken != 0 && taken < size) std::memmove(buffer_.get(), buffer_.get() + taken, size - taken);
+  cursor_ = buffer_.get() + (size - taken);
+  return error;
+}
+
+bool OutputSink::makeRoom(std::size_t size) {
+  if (!buffer_ || size > kCapacity) {
+    failure_ = IoError::fixed("failed to write the buffered data");
+    return false;
+  }
+  if (auto error = drainBuffer()) {
+    failure_ = *error;
+    return false;
+  }
+  return true;
+}
+
+bool OutputSink::appendSlow(const char* data, std::size_t size) {
+  if (!buffer_) {
+    failure_ = IoError::fixed("failed to write the buffered data");
+    return false;
+  }
+  if (auto error = drainBuffer()) {
+    failure_ = *error;
+    return false;
+  }
+  if (size < kCapacity) {
+    std::memcpy(cursor_, data, size);
+    cursor_ += size;
+    return true;
+  }
+  std::size_t taken = 0;
+  if (auto error = writeOut(data, size, taken)) {
+    failure_ = *error;
+    return false;
+  }
+  return true;
+}
+
+Result<Done, TopLevelError> OutputSink::emit(const Serializer& serialize) {
+  failure_.reset();
+  Result<Done, SerializerError> written = serialize(*this);
+  if (!written.ok()) {
+    return fail(
+        withContext(kWriteContext, OutputError{OutputError::Serialization{written.error()}}));
+  }
+  if (!append("\n", 1)) {
+    return fail(withContext(kWriteContext, OutputError{OutputError::Io{*failure_}}));
+  }
+  if (auto error = drainBuffer()) {
+    return fail(withContext(kFlushContext, OutputError{OutputError::Io{*error}}));
+  }
+  return Done{};
+}
+
+void OutputSink::close() {
+  if (!buffer_) return;
+  (void)drainBuffer();
+  buffer_.reset();
+  cursor_ = end_ = nullptr;
+}
+
+}  // namespace wirelens
