@@ -78,6 +78,10 @@ int millisecondsUntil(Clock::time_point deadline) {
       break;
   }
   ::dup2(stderrWrite, 2);
+  // Nothing the test process holds leaks into the child, so the child's descriptor numbers
+  // are the same in every run; only the exec-error pipe stays until exec closes it.
+  if (execErrorWrite > 3) ::close_range(3, static_cast<unsigned>(execErrorWrite) - 1, 0);
+  ::close_range(static_cast<unsigned>(execErrorWrite) + 1, ~0U, 0);
   ::execve(path, argv, envp);
   int error = errno;
   ssize_t ignored = ::write(execErrorWrite, &error, sizeof error);
