@@ -1,6 +1,8 @@
 // Built on FreeBSD only. No feature-test macros here: they hide parts of <sys/sysctl.h>.
-#include <sys/sysctl.h>
+// <sys/types.h> first, in its own block so that include sorting cannot move it.
 #include <sys/types.h>
+
+#include <sys/sysctl.h>
 
 #include <cerrno>
 

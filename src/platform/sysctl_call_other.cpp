@@ -1,12 +1,30 @@
-// Built on hosts other than FreeBSD, which have no sysctlbyname: every name is unknown.
+// Built on hosts other than FreeBSD, which have no sysctlbyname. A stand-in answers
+// kern.file from /proc, so owner attribution works there too; every other name is unknown.
+// It keeps the call's contract: no buffer gets the size needed, a short one gets ENOMEM.
 #include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+#include <vector>
 
+#include "platform/proc_open_files.h"
 #include "platform/sysctl_call.h"
 
 namespace wirelens {
 
-int systemSysctlByName(const char*, void*, std::size_t*) {
-  return ENOENT;
+int systemSysctlByName(const char* name, void* oldValue, std::size_t* oldLength) {
+  if (name == nullptr || oldLength == nullptr) return EINVAL;
+  if (std::string_view(name) != "kern.file") return ENOENT;
+  const std::vector<std::byte> table = procOpenFileTable();
+  if (oldValue == nullptr) {
+    *oldLength = table.size();
+    return 0;
+  }
+  // Nothing is stored when the whole table does not fit.
+  if (*oldLength < table.size()) return ENOMEM;
+  if (!table.empty()) std::memcpy(oldValue, table.data(), table.size());
+  *oldLength = table.size();
+  return 0;
 }
 
 }  // namespace wirelens
