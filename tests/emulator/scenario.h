@@ -20,7 +20,9 @@
 //
 // Lines before the first "pass" or "default" describe the first pass (a "pass" after them
 // begins the second). Without "bytes", a read returns as many whole records as fit the
-// caller's buffer; a second read in the same pass returns 0.
+// caller's buffer; a second read in the same pass returns 0. A pass ends where the
+// collector's would: a new pass begins with the next open of the first path, or with a
+// repeated open of a path that already had its final (non-EINTR) answer.
 #pragma once
 
 #include <cstddef>
