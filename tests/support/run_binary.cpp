@@ -107,7 +107,8 @@ std::vector<std::string> childEnvironment(const std::vector<std::string>& extra)
   }
   if (!callerSetsAsan) {
     std::erase_if(result, [](const std::string& e) { return nameOf(e) == "ASAN_OPTIONS"; });
-    result.emplace_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
+    result.emplace_back(
+        "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0:allocator_may_return_null=1");
   }
   return result;
 }
