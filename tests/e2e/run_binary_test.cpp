@@ -25,7 +25,7 @@ TEST(RunBinary, CapturesBothStreamsExitStatusAndEnvironment) {
   EXPECT_EQ(outcome.exitStatus, 3);
   EXPECT_EQ(outcome.termSignal, 0);
   EXPECT_EQ(outcome.stdoutBytes, "a\nb");
-  EXPECT_EQ(outcome.stderrBytes, "x=y|verify_asan_link_order=0:detect_leaks=0");
+  EXPECT_EQ(outcome.stderrBytes, "x=y|verify_asan_link_order=0:detect_leaks=0:allocator_may_return_null=1");
 }
 
 TEST(RunBinary, CallerAsanOptionsWinAndStdinIsEmpty) {
