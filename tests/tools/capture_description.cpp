@@ -76,8 +76,8 @@ std::size_t widthOf(Kind kind) {
 }
 
 const FieldSpec* findField(std::string_view name) {
-  for (const FieldSpec& spec : kFields)
-    if (spec.name == name) return &spec;
+  for (const FieldSpec& field : kFields)
+    if (field.name == name) return &field;
   return nullptr;
 }
 
@@ -204,36 +204,36 @@ struct Builder {
     return true;
   }
 
-  bool put(const FieldSpec& spec, std::string_view value) {
-    std::string name(spec.name);
-    switch (spec.kind) {
+  bool put(const FieldSpec& field, std::string_view value) {
+    std::string name(field.name);
+    switch (field.kind) {
       case Kind::Address:
-        return putAddress(spec.offset, value);
+        return putAddress(field.offset, value);
       case Kind::Text: {
         std::optional<std::string> text = parseText(value);
         if (!text) return fail("bad escape in " + name + " '" + std::string(value) + "'");
         if (text->size() > kernel_record::kTextSize)
           return fail(name + " '" + std::string(value) + "' is longer than 16 bytes");
         for (std::size_t i = 0; i < kernel_record::kTextSize; ++i)
-          record[spec.offset + i] = i < text->size() ? static_cast<unsigned char>((*text)[i]) : 0;
+          record[field.offset + i] = i < text->size() ? static_cast<unsigned char>((*text)[i]) : 0;
         return true;
       }
       case Kind::State: {
         auto state = parseState(value);
         if (!state) return fail("bad state '" + std::string(value) + "'");
-        storeLe(record, spec.offset, *state, 4);
+        storeLe(record, field.offset, *state, 4);
         return true;
       }
       case Kind::SocketId:
         if (value == "own") {
-          storeLe(record, spec.offset, kOwnSocketMarker, 8);
+          storeLe(record, field.offset, kOwnSocketMarker, 8);
           return true;
         }
         [[fallthrough]];
       default: {
-        auto number = parseInteger(spec.kind, value);
+        auto number = parseInteger(field.kind, value);
         if (!number) return fail("bad value '" + std::string(value) + "' for " + name);
-        storeLe(record, spec.offset, *number, widthOf(spec.kind));
+        storeLe(record, field.offset, *number, widthOf(field.kind));
         return true;
       }
     }
@@ -283,11 +283,11 @@ ParsedRecord parseSocketFields(std::string_view fields) {
       builder.putEndpoint(kernel_record::kLocalAddr, kernel_record::kLocalPort, value);
     } else if (name == "remote") {
       builder.putEndpoint(kernel_record::kRemoteAddr, kernel_record::kRemotePort, value);
-    } else if (const FieldSpec* spec = findField(name)) {
+    } else if (const FieldSpec* field = findField(name)) {
       if (name == "flags" || name == "family")
-        familyFields.emplace_back(spec, value);
+        familyFields.emplace_back(field, value);
       else
-        builder.put(*spec, value);
+        builder.put(*field, value);
     } else {
       builder.fail("unknown field '" + std::string(name) + "'");
     }
@@ -298,7 +298,7 @@ ParsedRecord parseSocketFields(std::string_view fields) {
         *builder.ipv6 ? kernel_record::kFamilyInet6 : kFamilyInet;
     if (*builder.ipv6) builder.record[kernel_record::kFlags] |= kernel_record::kFlagIpv6;
   }
-  for (auto& [spec, value] : familyFields) builder.put(*spec, value);
+  for (auto& [field, value] : familyFields) builder.put(*field, value);
   for (auto& [target, value] : pokes) builder.poke(target, value);
   return {builder.record, builder.error};
 }
