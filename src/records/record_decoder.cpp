@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "records/read_le.h"
 #include "records/utf8_lossy.h"
@@ -10,102 +11,110 @@ namespace wirelens {
 namespace {
 
 namespace k = kernel_record;
-using Bytes = std::span<const std::byte>;
+using Record = std::span<const std::byte, k::kSize>;
 
-std::uint32_t u32(Bytes r, std::size_t offset) {
-  return readLe<std::uint32_t>(r, offset);
+// Every offset is a constant inside the fixed-size record, so the bounds checks of readLe
+// fold away.
+template <typename T>
+T at(Record r, std::size_t offset) {
+  return readLe<T>(r, offset);
 }
 
 // A negative timer means "not running", which the output shows as 0.
-std::uint32_t timer(Bytes r, std::size_t offset) {
-  const std::int32_t value = readLe<std::int32_t>(r, offset);
+std::uint32_t timer(Record r, std::size_t offset) {
+  const std::int32_t value = at<std::int32_t>(r, offset);
   return value < 0 ? 0u : static_cast<std::uint32_t>(value);
 }
 
-// Up to the first zero byte, or all 16 bytes when the name fills the field.
-std::optional<std::string> text(Bytes r, std::size_t offset) {
-  Bytes field = r.subspan(offset, k::kTextSize);
-  const auto zero = std::find(field.begin(), field.end(), std::byte{0});
-  Bytes used = field.first(static_cast<std::size_t>(zero - field.begin()));
-  if (used.empty()) return std::nullopt;
-  return decodeUtf8Lossy(used);
+// Up to the first zero byte, or all 16 bytes when the name fills the field; unset when empty.
+void text(Record r, std::size_t offset, std::optional<std::string>& out) {
+  const std::byte* field = r.data() + offset;
+  const void* zero = std::memchr(field, 0, k::kTextSize);
+  const std::size_t length =
+      zero == nullptr ? k::kTextSize
+                      : static_cast<std::size_t>(static_cast<const std::byte*>(zero) - field);
+  if (length != 0) out = decodeUtf8Lossy({field, length});
 }
 
-Address address(Bytes r, std::size_t offset, std::uint8_t size) {
-  Address out;
+void address(Record r, std::size_t offset, std::uint8_t size, Address& out) {
   out.size = size;
-  for (std::size_t i = 0; i < size; ++i)
-    out.bytes[i] = std::to_integer<std::uint8_t>(r[offset + i]);
-  return out;
+  std::memcpy(out.bytes.data(), r.data() + offset, size);
 }
 
-}  // namespace
+// Fills a default-constructed socket from the record and returns the record's version;
+// the socket means nothing unless that is 1.
+std::uint32_t decodeInto(Record r, DecodedSocket& s) {
+  const std::uint32_t version = at<std::uint32_t>(r, k::kVersionOffset);
+  if (version != k::kVersion) return version;
 
-Result<DecodedSocket, CollectorError> decodeRecord(std::span<const std::byte, k::kSize> record) {
-  const Bytes r = record;
-  const std::uint32_t version = u32(r, k::kVersionOffset);
-  if (version != k::kVersion) {
-    return fail(CollectorError{CollectorError::VersionMismatch{k::kVersion, version}});
-  }
-
-  DecodedSocket s;
   // Either mark alone makes the socket IPv6; no other family value is looked at.
-  const bool ipv6 = (readLe<std::uint8_t>(r, k::kFlags) & k::kFlagIpv6) != 0 ||
-                    readLe<std::uint8_t>(r, k::kFamily) == k::kFamilyInet6;
+  const bool ipv6 = (at<std::uint8_t>(r, k::kFlags) & k::kFlagIpv6) != 0 ||
+                    at<std::uint8_t>(r, k::kFamily) == k::kFamilyInet6;
   s.ipVersion = ipv6 ? 6 : 4;
   const std::uint8_t addressSize = ipv6 ? 16 : 4;
-  s.localAddr = address(r, k::kLocalAddr, addressSize);
-  s.remoteAddr = address(r, k::kRemoteAddr, addressSize);
-  s.localPort = readLe<std::uint16_t>(r, k::kLocalPort);
-  s.remotePort = readLe<std::uint16_t>(r, k::kRemotePort);
+  address(r, k::kLocalAddr, addressSize, s.localAddr);
+  address(r, k::kRemoteAddr, addressSize, s.remoteAddr);
+  s.localPort = at<std::uint16_t>(r, k::kLocalPort);
+  s.remotePort = at<std::uint16_t>(r, k::kRemotePort);
 
-  s.state = u32(r, k::kState);
-  s.tcpFlags = u32(r, k::kTcpFlags);
-  s.sndCwnd = u32(r, k::kSndCwnd);
-  s.sndSsthresh = u32(r, k::kSndSsthresh);
-  s.sndWnd = u32(r, k::kSndWnd);
-  s.rcvWnd = u32(r, k::kRcvWnd);
-  s.maxseg = u32(r, k::kMaxseg);
-  s.ccAlgo = text(r, k::kCcAlgo);
-  s.tcpStack = text(r, k::kTcpStack);
-  s.rttUs = u32(r, k::kRttUs);
-  s.rttvarUs = u32(r, k::kRttvarUs);
-  s.rtoUs = u32(r, k::kRtoUs);
-  s.rttMinUs = u32(r, k::kRttMinUs);
-  s.sndWscale = readLe<std::uint8_t>(r, k::kSndWscale);
-  s.rcvWscale = readLe<std::uint8_t>(r, k::kRcvWscale);
-  s.negotiatedOptions = readLe<std::uint8_t>(r, k::kNegotiatedOptions);
-  s.sndNxt = u32(r, k::kSndNxt);
-  s.sndUna = u32(r, k::kSndUna);
-  s.sndMax = u32(r, k::kSndMax);
-  s.rcvNxt = u32(r, k::kRcvNxt);
-  s.rcvAdv = u32(r, k::kRcvAdv);
-  s.rexmitPackets = u32(r, k::kRexmitPackets);
-  s.oooPackets = u32(r, k::kOooPackets);
-  s.zerowinProbes = u32(r, k::kZerowinProbes);
-  s.dupacks = u32(r, k::kDupacks);
-  s.sackBlocks = u32(r, k::kSackBlocks);
-  s.ecnFlags = u32(r, k::kEcnFlags);
-  s.ecnCeDelivered = u32(r, k::kEcnCeDelivered);
-  s.ecnCeReceived = u32(r, k::kEcnCeReceived);
-  s.dsackBytes = u32(r, k::kDsackBytes);
-  s.dsackPackets = u32(r, k::kDsackPackets);
-  s.tlpProbesSent = u32(r, k::kTlpProbesSent);
-  s.tlpBytesSent = readLe<std::uint64_t>(r, k::kTlpBytesSent);
+  s.state = at<std::uint32_t>(r, k::kState);
+  s.tcpFlags = at<std::uint32_t>(r, k::kTcpFlags);
+  s.sndCwnd = at<std::uint32_t>(r, k::kSndCwnd);
+  s.sndSsthresh = at<std::uint32_t>(r, k::kSndSsthresh);
+  s.sndWnd = at<std::uint32_t>(r, k::kSndWnd);
+  s.rcvWnd = at<std::uint32_t>(r, k::kRcvWnd);
+  s.maxseg = at<std::uint32_t>(r, k::kMaxseg);
+  text(r, k::kCcAlgo, s.ccAlgo);
+  text(r, k::kTcpStack, s.tcpStack);
+  s.rttUs = at<std::uint32_t>(r, k::kRttUs);
+  s.rttvarUs = at<std::uint32_t>(r, k::kRttvarUs);
+  s.rtoUs = at<std::uint32_t>(r, k::kRtoUs);
+  s.rttMinUs = at<std::uint32_t>(r, k::kRttMinUs);
+  s.sndWscale = at<std::uint8_t>(r, k::kSndWscale);
+  s.rcvWscale = at<std::uint8_t>(r, k::kRcvWscale);
+  s.negotiatedOptions = at<std::uint8_t>(r, k::kNegotiatedOptions);
+  s.sndNxt = at<std::uint32_t>(r, k::kSndNxt);
+  s.sndUna = at<std::uint32_t>(r, k::kSndUna);
+  s.sndMax = at<std::uint32_t>(r, k::kSndMax);
+  s.rcvNxt = at<std::uint32_t>(r, k::kRcvNxt);
+  s.rcvAdv = at<std::uint32_t>(r, k::kRcvAdv);
+  s.rexmitPackets = at<std::uint32_t>(r, k::kRexmitPackets);
+  s.oooPackets = at<std::uint32_t>(r, k::kOooPackets);
+  s.zerowinProbes = at<std::uint32_t>(r, k::kZerowinProbes);
+  s.dupacks = at<std::uint32_t>(r, k::kDupacks);
+  s.sackBlocks = at<std::uint32_t>(r, k::kSackBlocks);
+  s.ecnFlags = at<std::uint32_t>(r, k::kEcnFlags);
+  s.ecnCeDelivered = at<std::uint32_t>(r, k::kEcnCeDelivered);
+  s.ecnCeReceived = at<std::uint32_t>(r, k::kEcnCeReceived);
+  s.dsackBytes = at<std::uint32_t>(r, k::kDsackBytes);
+  s.dsackPackets = at<std::uint32_t>(r, k::kDsackPackets);
+  s.tlpProbesSent = at<std::uint32_t>(r, k::kTlpProbesSent);
+  s.tlpBytesSent = at<std::uint64_t>(r, k::kTlpBytesSent);
   s.timerRexmtMs = timer(r, k::kTimerRexmtMs);
   s.timerPersistMs = timer(r, k::kTimerPersistMs);
   s.timerKeepMs = timer(r, k::kTimerKeepMs);
   s.timer2mslMs = timer(r, k::kTimer2mslMs);
   s.timerDelackMs = timer(r, k::kTimerDelackMs);
   s.idleTimeMs = timer(r, k::kIdleTimeMs);
-  s.sndBufUsed = u32(r, k::kSndBufUsed);
-  s.sndBufHiwat = u32(r, k::kSndBufHiwat);
-  s.rcvBufUsed = u32(r, k::kRcvBufUsed);
-  s.rcvBufHiwat = u32(r, k::kRcvBufHiwat);
-  s.socketId = readLe<std::uint64_t>(r, k::kSocketId);
-  s.uid = u32(r, k::kUid);
-  s.inpGencnt = readLe<std::uint64_t>(r, k::kInpGencnt);
+  s.sndBufUsed = at<std::uint32_t>(r, k::kSndBufUsed);
+  s.sndBufHiwat = at<std::uint32_t>(r, k::kSndBufHiwat);
+  s.rcvBufUsed = at<std::uint32_t>(r, k::kRcvBufUsed);
+  s.rcvBufHiwat = at<std::uint32_t>(r, k::kRcvBufHiwat);
+  s.socketId = at<std::uint64_t>(r, k::kSocketId);
+  s.uid = at<std::uint32_t>(r, k::kUid);
+  s.inpGencnt = at<std::uint64_t>(r, k::kInpGencnt);
   s.sources.push_back(kSourceFreebsdKld);
+  return version;
+}
+
+}  // namespace
+
+Result<DecodedSocket, CollectorError> decodeRecord(std::span<const std::byte, k::kSize> record) {
+  DecodedSocket s;
+  const std::uint32_t version = decodeInto(record, s);
+  if (version != k::kVersion) {
+    return fail(CollectorError{CollectorError::VersionMismatch{k::kVersion, version}});
+  }
   return s;
 }
 
@@ -116,10 +125,12 @@ Result<std::vector<DecodedSocket>, CollectorError> decodeRecords(std::span<const
   std::vector<DecodedSocket> sockets;
   sockets.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
-    Result<DecodedSocket, CollectorError> one =
-        decodeRecord(bytes.subspan(i * k::kSize).first<k::kSize>());
-    if (!one.ok()) return fail(std::move(one).error());
-    sockets.push_back(std::move(one).value());
+    // Decoded in place: a socket is large, and moving it in would copy it once more.
+    const std::uint32_t version =
+        decodeInto(bytes.subspan(i * k::kSize).first<k::kSize>(), sockets.emplace_back());
+    if (version != k::kVersion) {
+      return fail(CollectorError{CollectorError::VersionMismatch{k::kVersion, version}});
+    }
   }
   return sockets;
 }

@@ -29,10 +29,13 @@ LeadRule leadRule(unsigned lead) {
 }  // namespace
 
 std::string decodeUtf8Lossy(std::span<const std::byte> bytes) {
-  std::string out;
-  out.reserve(bytes.size());
   const std::size_t n = bytes.size();
+  // Names are nearly always ASCII: the leading ASCII run is taken in one piece.
   std::size_t i = 0;
+  while (i < n && std::to_integer<unsigned>(bytes[i]) < 0x80) ++i;
+  std::string out(reinterpret_cast<const char*>(bytes.data()), i);
+  if (i == n) return out;
+  out.reserve(n + kReplacement.size());
   while (i < n) {
     const unsigned lead = std::to_integer<unsigned>(bytes[i]);
     if (lead < 0x80) {

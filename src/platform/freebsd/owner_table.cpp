@@ -1,0 +1,47 @@
+#include "platform/freebsd/owner_table.h"
+
+#include <bit>
+
+namespace wirelens {
+
+OwnerTable::OwnerTable(std::size_t maxKeys) : maxKeys_(maxKeys) {
+  if (maxKeys == 0) return;
+  // At most three slots in four taken, so that probe runs stay short.
+  const std::size_t capacity = std::bit_ceil(maxKeys + maxKeys / 3 + 1);
+  slots_.assign(capacity, Slot{kFree, {}});
+  shift_ = static_cast<unsigned>(64 - std::countr_zero(capacity));
+}
+
+void OwnerTable::tryEmplace(std::uint64_t key, SocketOwner owner) {
+  if (size_ == maxKeys_) return;
+  if (key == kFree) {
+    if (!freeKeyOwner_) {
+      freeKeyOwner_ = owner;
+      ++size_;
+    }
+    return;
+  }
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = home(key);; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.key == key) return;
+    if (slot.key == kFree) {
+      slot = Slot{key, owner};
+      ++size_;
+      return;
+    }
+  }
+}
+
+const SocketOwner* OwnerTable::find(std::uint64_t key) const {
+  if (key == kFree) return freeKeyOwner_ ? &*freeKeyOwner_ : nullptr;
+  if (slots_.empty()) return nullptr;
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = home(key);; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.key == key) return &slot.owner;
+    if (slot.key == kFree) return nullptr;
+  }
+}
+
+}  // namespace wirelens
