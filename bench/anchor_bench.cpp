@@ -1,0 +1,279 @@
+// The two anchors the compact writer is judged against, measured in the same run on the same
+// records: a general-purpose JSON writer (RapidJSON's Writer over a StringBuffer) producing
+// exactly our text, with the same keys, order and presence rules, 64-bit numbers as strings,
+// enumerations by name and addresses in base64; and memcpy of the bytes our writer produced,
+// the physical limit of any writer.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <string>
+
+#include "pass_fixture.h"
+
+#if defined(WIRELENS_BENCH_RAPIDJSON)
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <charconv>
+#include <string_view>
+#include <utility>
+
+#include "document/enumerations.h"
+#endif
+
+namespace wirelens::bench {
+namespace {
+
+void Memcpy(benchmark::State& state) {
+  const PassFixture& f = passFixture(static_cast<std::size_t>(state.range(0)));
+  // Touched once before timing, so that the copy measures memory, not fresh pages.
+  std::string target(f.compact.size(), '\0');
+  const PerSocket timer;
+  for (auto _ : state) {
+    std::memcpy(target.data(), f.compact.data(), f.compact.size());
+    benchmark::DoNotOptimize(target.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.compact.size()));
+  timer.report(state, f.count);
+}
+BENCHMARK(Memcpy)->Apply(socketCounts);
+
+#if defined(WIRELENS_BENCH_RAPIDJSON)
+
+using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+using F = RecordField;
+
+// The optional members after socketId, in document order (state comes between).
+constexpr std::string_view kOptionalKeys[kRecordFieldCount] = {
+    "socketId",
+    "tcpFlags",
+    "sndCwnd",
+    "sndSsthresh",
+    "sndWnd",
+    "rcvWnd",
+    "maxseg",
+    "ccAlgo",
+    "tcpStack",
+    "rttUs",
+    "rttvarUs",
+    "rtoUs",
+    "rttMinUs",
+    "rttCurUs",
+    "rttUpdateCount",
+    "sndNxt",
+    "sndUna",
+    "sndMax",
+    "rcvNxt",
+    "rcvAdv",
+    "sndWscale",
+    "rcvWscale",
+    "rexmitPackets",
+    "oooPackets",
+    "zerowinProbes",
+    "dupacks",
+    "sackBlocks",
+    "dsackBytes",
+    "dsackPackets",
+    "rxtShift",
+    "txBytes",
+    "rxBytes",
+    "txPackets",
+    "rxPackets",
+    "retransmitBytes",
+    "oooBytes",
+    "retransmitPacketsTotal",
+    "timerRexmtMs",
+    "timerPersistMs",
+    "timerKeepMs",
+    "timer2mslMs",
+    "timerDelackMs",
+    "idleTimeMs",
+    "sndBufUsed",
+    "sndBufHiwat",
+    "rcvBufUsed",
+    "rcvBufHiwat",
+    "pid",
+    "effectivePid",
+    "uid",
+    "fd",
+    "command",
+    "ecnFlags",
+    "ecnCeDelivered",
+    "ecnCeReceived",
+    "negotiatedOptions",
+    "tfoStateMacos",
+    "tfoNegotiated",
+    "inLossRecovery",
+    "reorderingDetected",
+    "tlpProbesSent",
+    "tlpBytesSent",
+    "encapsPort",
+    "inpGencnt",
+    "startTimeSecs",
+    "deltaRexmitPackets",
+    "deltaOooPackets",
+    "deltaZerowin",
+    "connectionAgeMs",
+    "deltaTxBytes",
+    "deltaRxBytes",
+};
+
+void key(Writer& w, std::string_view k) {
+  w.Key(k.data(), static_cast<rapidjson::SizeType>(k.size()));
+}
+void text(Writer& w, std::string_view t) {
+  w.String(t.data(), static_cast<rapidjson::SizeType>(t.size()));
+}
+template <typename Integer>
+void integerText(Writer& w, Integer v) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+  w.String(digits, static_cast<rapidjson::SizeType>(end - digits));
+}
+void name(Writer& w, const NameTable& table, std::int32_t number) {
+  text(w, *table.name(number));
+}
+void base64(Writer& w, const Address& a) {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  char out[24];
+  std::size_t o = 0;
+  for (std::size_t i = 0; i < a.size; i += 3) {
+    const std::size_t rest = a.size - i;
+    const std::uint32_t group = std::uint32_t{a.bytes[i]} << 16 |
+                                (rest > 1 ? std::uint32_t{a.bytes[i + 1]} << 8 : 0) |
+                                (rest > 2 ? std::uint32_t{a.bytes[i + 2]} : 0);
+    out[o++] = kAlphabet[group >> 18];
+    out[o++] = kAlphabet[(group >> 12) & 0x3f];
+    out[o++] = rest > 1 ? kAlphabet[(group >> 6) & 0x3f] : '=';
+    out[o++] = rest > 2 ? kAlphabet[group & 0x3f] : '=';
+  }
+  w.String(out, static_cast<rapidjson::SizeType>(o));
+}
+
+template <RecordField Field>
+void optional(Writer& w, const SocketRecord& r) {
+  if (!r.has(Field)) return;
+  key(w, kOptionalKeys[static_cast<std::size_t>(Field)]);
+  const auto& v = r.value<Field>();
+  constexpr ValueKind kKind = kindOf(Field);
+  if constexpr (kKind == ValueKind::u32) w.Uint(v);
+  if constexpr (kKind == ValueKind::i32) w.Int(v);
+  if constexpr (kKind == ValueKind::u64 || kKind == ValueKind::i64) integerText(w, v);
+  if constexpr (kKind == ValueKind::boolean) w.Bool(v);
+  if constexpr (kKind == ValueKind::text) text(w, v);
+}
+
+template <std::size_t... I>
+void optionalsAfterState(Writer& w, const SocketRecord& r, std::index_sequence<I...>) {
+  (optional<static_cast<RecordField>(I + 1)>(w, r), ...);
+}
+
+void record(Writer& w, const SocketRecord& r) {
+  w.StartObject();
+  if (r.localAddr.size != 0) key(w, "localAddr"), base64(w, r.localAddr);
+  if (r.remoteAddr.size != 0) key(w, "remoteAddr"), base64(w, r.remoteAddr);
+  if (r.localPort != 0) key(w, "localPort"), w.Uint(r.localPort);
+  if (r.remotePort != 0) key(w, "remotePort"), w.Uint(r.remotePort);
+  if (r.ipVersion != 0) key(w, "ipVersion"), name(w, kIpVersionNames, r.ipVersion);
+  optional<F::socketId>(w, r);
+  if (r.state != 0) key(w, "state"), name(w, kTcpStateNames, r.state);
+  optionalsAfterState(w, r, std::make_index_sequence<kRecordFieldCount - 1>{});
+  if (!r.sources.empty()) {
+    key(w, "sources");
+    w.StartArray();
+    for (std::int32_t code : r.sources) name(w, kDataSourceNames, code);
+    w.EndArray();
+  }
+  w.EndObject();
+}
+
+// The metadata and summary members this collector fills.
+void batch(Writer& w, const Batch& b) {
+  const BatchMetadata& m = *b.metadata;
+  w.StartObject();
+  key(w, "metadata");
+  w.StartObject();
+  key(w, "timestampNs"), integerText(w, m.timestampNs);
+  key(w, "hostname"), text(w, m.hostname);
+  key(w, "platform"), name(w, kPlatformNames, m.platform);
+  key(w, "osVersion"), text(w, m.osVersion);
+  key(w, "intervalMs"), w.Uint(m.intervalMs);
+  key(w, "dataSources");
+  w.StartArray();
+  for (std::int32_t code : m.dataSources) name(w, kDataSourceNames, code);
+  w.EndArray();
+  key(w, "collectionDurationNs"), integerText(w, m.collectionDurationNs);
+  key(w, "pcblistGeneration"), integerText(w, *m.pcblistGeneration);
+  key(w, "batchSequence"), integerText(w, m.batchSequence);
+  key(w, "toolVersion"), text(w, m.toolVersion);
+  w.EndObject();
+  key(w, "records");
+  w.StartArray();
+  for (const SocketRecord& r : b.records) record(w, r);
+  w.EndArray();
+  const BatchSummary& s = *b.summary;
+  key(w, "summary");
+  w.StartObject();
+  key(w, "timestampNs"), integerText(w, s.timestampNs);
+  key(w, "intervalMs"), w.Uint(s.intervalMs);
+  key(w, "totalSockets"), w.Uint(s.totalSockets);
+  key(w, "stateCounts");
+  w.StartArray();
+  for (const StateCount& c : s.stateCounts) {
+    w.StartObject();
+    if (c.state != 0) key(w, "state"), name(w, kTcpStateNames, c.state);
+    key(w, "count"), w.Uint(c.count);
+    w.EndObject();
+  }
+  w.EndArray();
+  w.EndObject();
+  w.EndObject();
+}
+
+// The anchor counts only if it spells exactly what we do.
+bool sameText(const PassFixture& f) {
+  rapidjson::StringBuffer buffer;
+  Writer w(buffer);
+  batch(w, f.batch);
+  return std::string_view(buffer.GetString(), buffer.GetSize()) == f.compact;
+}
+
+// As a program would use it: a new StringBuffer for each document, grown as it goes.
+void RapidJsonWriter(benchmark::State& state) {
+  const PassFixture& f = passFixture(static_cast<std::size_t>(state.range(0)));
+  if (!sameText(f)) return state.SkipWithError("RapidJSON text differs from ours");
+  const PerSocket timer;
+  for (auto _ : state) {
+    rapidjson::StringBuffer buffer;
+    Writer w(buffer);
+    batch(w, f.batch);
+    benchmark::DoNotOptimize(buffer.GetString());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.compact.size()));
+  timer.report(state, f.count);
+}
+BENCHMARK(RapidJsonWriter)->Apply(socketCounts);
+
+// Its best case: one StringBuffer cleared between documents, so its storage is reused.
+void RapidJsonWriterReused(benchmark::State& state) {
+  const PassFixture& f = passFixture(static_cast<std::size_t>(state.range(0)));
+  if (!sameText(f)) return state.SkipWithError("RapidJSON text differs from ours");
+  rapidjson::StringBuffer buffer;
+  const PerSocket timer;
+  for (auto _ : state) {
+    buffer.Clear();
+    Writer w(buffer);
+    batch(w, f.batch);
+    benchmark::DoNotOptimize(buffer.GetString());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.compact.size()));
+  timer.report(state, f.count);
+}
+BENCHMARK(RapidJsonWriterReused)->Apply(socketCounts);
+
+#endif
+
+}  // namespace
+}  // namespace wirelens::bench

@@ -1,0 +1,135 @@
+// One benchmark per stage of a pass, each at 1,000, 10,000 and 100,000 sockets, reported per
+// socket and against the stage's budget: decode 100 ns per socket, owner attribution 60 ns
+// per kern.file entry plus 30 ns per socket, assembly 100 ns per socket, compact JSON 600 ns
+// per socket. The whole pure pass (all stages, into a discarding sink) closes the list.
+#include <benchmark/benchmark.h>
+
+#include "document/batch_writer.h"
+#include "json/string_sink.h"
+#include "pass_fixture.h"
+#include "platform/freebsd/owner_attribution.h"
+#include "platform/proc_open_files.h"
+#include "records/pass_summary.h"
+#include "records/record_assembly.h"
+#include "records/record_decoder.h"
+
+namespace wirelens::bench {
+namespace {
+
+std::size_t sockets(const benchmark::State& state) {
+  return static_cast<std::size_t>(state.range(0));
+}
+
+void Decode(benchmark::State& state) {
+  const PassFixture& f = passFixture(sockets(state));
+  const PerSocket timer;
+  for (auto _ : state) {
+    auto decoded = decodeRecords(f.device(), f.count);
+    benchmark::DoNotOptimize(decoded.value().data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.deviceBytes.size()));
+  timer.report(state, f.count, 100.0 * f.count);
+}
+BENCHMARK(Decode)->Apply(socketCounts);
+
+void Attribution(benchmark::State& state) {
+  const PassFixture& f = passFixture(sockets(state));
+  std::vector<DecodedSocket> target = f.sockets;
+  const PerSocket timer;
+  for (auto _ : state) {
+    const OwnerTable table = buildOwnerTable(f.kernFile);
+    attributeFromTable(table, target);
+    benchmark::DoNotOptimize(target.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.kernFile.size()));
+  state.counters["entries_per_socket"] =
+      static_cast<double>(f.kernFileEntries) / static_cast<double>(f.count);
+  timer.report(state, f.count, 60.0 * f.kernFileEntries + 30.0 * f.count);
+}
+BENCHMARK(Attribution)->Apply(socketCounts);
+
+void Assembly(benchmark::State& state) {
+  const PassFixture& f = passFixture(sockets(state));
+  const PerSocket timer;
+  for (auto _ : state) {
+    std::vector<SocketRecord> records = assembleRecords(f.sockets);
+    benchmark::DoNotOptimize(records.data());
+  }
+  timer.report(state, f.count, 100.0 * f.count);
+}
+BENCHMARK(Assembly)->Apply(socketCounts);
+
+void Summary(benchmark::State& state) {
+  const PassFixture& f = passFixture(sockets(state));
+  const PerSocket timer;
+  for (auto _ : state) {
+    BatchSummary summary = buildSummary(f.batch.records, 1000, 1718000000173456789ull);
+    benchmark::DoNotOptimize(summary.stateCounts.data());
+  }
+  timer.report(state, f.count);
+}
+BENCHMARK(Summary)->Apply(socketCounts);
+
+void writeJson(benchmark::State& state, OutputStyle style, double budgetNs) {
+  const PassFixture& f = passFixture(sockets(state));
+  std::uint64_t bytes = 0;
+  const PerSocket timer;
+  for (auto _ : state) {
+    DiscardingSink sink;
+    if (!writeBatch(f.batch, style, sink).ok()) state.SkipWithError("writeBatch failed");
+    bytes += sink.byteCount();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+  timer.report(state, f.count, budgetNs * f.count);
+}
+
+void JsonCompact(benchmark::State& state) {
+  writeJson(state, OutputStyle::compact, 600.0);
+}
+BENCHMARK(JsonCompact)->Apply(socketCounts);
+
+void JsonPretty(benchmark::State& state) {
+  writeJson(state, OutputStyle::pretty, 0);
+}
+BENCHMARK(JsonPretty)->Apply(socketCounts);
+
+// Every pure step of a pass in order, from the device bytes and the kern.file value to the
+// compact text in a discarding sink: what a pass costs without the system calls.
+void WholePass(benchmark::State& state) {
+  const PassFixture& f = passFixture(sockets(state));
+  std::uint64_t bytes = 0;
+  const PerSocket timer;
+  for (auto _ : state) {
+    auto decoded = decodeRecords(f.device(), f.count);
+    std::vector<DecodedSocket>& socketsOfPass = decoded.value();
+    attributeFromTable(buildOwnerTable(f.kernFile), socketsOfPass);
+    Batch batch;
+    batch.metadata = f.batch.metadata;
+    batch.records = assembleRecords(socketsOfPass);
+    batch.summary = buildSummary(batch.records, 1000, 1718000000173456789ull);
+    DiscardingSink sink;
+    if (!writeBatch(batch, OutputStyle::compact, sink).ok()) state.SkipWithError("failed");
+    bytes += sink.byteCount();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+  timer.report(state, f.count);
+}
+BENCHMARK(WholePass)->Apply(socketCounts);
+
+#if !defined(__FreeBSD__)
+// Off FreeBSD, kern.file is gathered from /proc: a cost per process of the host, not per
+// socket of the pass, so it is measured on its own.
+void ProcOpenFileTable(benchmark::State& state) {
+  std::size_t size = 0;
+  for (auto _ : state) {
+    std::vector<std::byte> table = procOpenFileTable();
+    size = table.size();
+    benchmark::DoNotOptimize(table.data());
+  }
+  state.counters["entries"] = static_cast<double>(size / 128);
+}
+BENCHMARK(ProcOpenFileTable)->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
+}  // namespace wirelens::bench
