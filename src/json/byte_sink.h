@@ -35,6 +35,8 @@ class ByteSink {
     return makeRoom(size) ? cursor_ : nullptr;
   }
   void commit(char* newCursor) { cursor_ = newCursor; }
+  // Bytes that fit behind the cursor without passing anything on.
+  std::size_t room() const { return static_cast<std::size_t>(end_ - cursor_); }
 
   const std::optional<IoError>& failure() const { return failure_; }
 

@@ -36,9 +36,9 @@ class JsonKey {
   }
 
   // The block of kBlock bytes; the first size() of them are the key's text.
-  const char* block() const { return text_; }
+  constexpr const char* block() const { return text_; }
   // Length of "name": with its quotes and colon.
-  std::size_t size() const { return size_; }
+  constexpr std::size_t size() const { return size_; }
   std::string_view name() const { return {text_ + 1, static_cast<std::size_t>(size_ - 3)}; }
 
  private:

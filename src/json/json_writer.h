@@ -86,6 +86,16 @@ class JsonWriter {
   [[nodiscard]] bool memberQuotedNames(const JsonKey& key, std::span<const std::int32_t> numbers,
                                        QuotedOf quotedOf);
 
+  // Compact style only: one whole value of at most `room` bytes (room <= kMaxValue) laid
+  // out by put(p), which returns its end. It is written in place when the sink has that room
+  // free, otherwise built aside and appended as one piece, so the sink passes its buffer on
+  // only when the value itself does not fit. False when the sink failed.
+  static constexpr std::size_t kMaxValue = ByteSink::kMaxReserve;
+  template <typename Put>
+  [[nodiscard]] bool compactValue(std::size_t room, Put put);
+
+  OutputStyle style() const { return style_; }
+
   // Why the last false came about: the sink's failure.
   SerializerError sinkError() const;
 
@@ -185,6 +195,18 @@ class JsonWriter {
   // beginObject/beginArray(0) already wrote both brackets; the matching end writes nothing.
   bool closedEmpty_ = false;
 };
+
+template <typename Put>
+bool JsonWriter::compactValue(std::size_t room, Put put) {
+  if (sink_.room() >= room) {
+    char* p = sink_.reserve(room);
+    sink_.commit(put(p));
+    return true;
+  }
+  char aside[kMaxValue];
+  const char* end = put(aside);
+  return sink_.append(aside, static_cast<std::size_t>(end - aside));
+}
 
 template <typename QuotedOf>
 bool JsonWriter::memberQuotedNames(const JsonKey& key, std::span<const std::int32_t> numbers,
