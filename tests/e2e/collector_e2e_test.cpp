@@ -17,6 +17,7 @@
 #include "records/record_decoder.h"
 #include "run_binary.h"
 #include "synthetic_sockets.h"
+#include "text_lines.h"
 
 namespace wirelens::testing {
 namespace {
@@ -39,16 +40,7 @@ std::string collectReport(const std::string& cause) {
 }
 
 std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      out.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  if (start != text.size()) out.push_back(text.substr(start));
-  return out;
+  return splitLines(text);
 }
 
 // An instrumented collector notes a refused allocation on standard error itself

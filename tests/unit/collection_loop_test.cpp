@@ -10,6 +10,7 @@
 #include "fake_env.h"
 #include "kernel_record_bytes.h"
 #include "program.h"
+#include "text_lines.h"
 
 namespace wirelens {
 namespace {
@@ -74,17 +75,10 @@ Options options(std::uint64_t count, Interval interval = Interval{1, 0}) {
   return o;
 }
 
+// The documents of the output, which must end with a line feed.
 std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      out.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  EXPECT_EQ(start, text.size()) << "output does not end with a line feed";
-  return out;
+  EXPECT_TRUE(text.empty() || text.back() == '\n') << "output does not end with a line feed";
+  return testing::splitLines(text);
 }
 
 TEST(CollectionLoop, OnePassWritesOneDocumentInStepOrderWithoutSleeping) {
