@@ -6,6 +6,7 @@
 #include "document/enumerations.h"
 #include "document/member_writer.h"
 #include "document/socket_record_writer.h"
+#include "json/chunking_sink.h"
 
 namespace wirelens {
 namespace {
@@ -99,7 +100,9 @@ JsonStatus writeSummary(JsonWriter& writer, const BatchSummary& s) {
   return out.finishObject();
 }
 
-Result<Done, SerializerError> writeBatch(const Batch& batch, OutputStyle style, ByteSink& sink) {
+namespace {
+
+Result<Done, SerializerError> writeDocument(const Batch& batch, OutputStyle style, ByteSink& sink) {
   JsonWriter writer(sink, style);
   const std::size_t count =
       batch.metadata.has_value() + !batch.records.empty() + batch.summary.has_value();
@@ -118,6 +121,16 @@ Result<Done, SerializerError> writeBatch(const Batch& batch, OutputStyle style, 
     out.value("summary", [&](JsonWriter& w) { return writeSummary(w, *batch.summary); });
   }
   return out.finishObject();
+}
+
+}  // namespace
+
+Result<Done, SerializerError> writeBatch(const Batch& batch, OutputStyle style, ByteSink& sink) {
+  ChunkingSink chunks(sink);
+  Result<Done, SerializerError> written = writeDocument(batch, style, chunks);
+  // What was written goes on also after a failure of the writer, as it would unchunked.
+  if (!chunks.finish() && written.ok()) return fail(SerializerError{*chunks.failure()});
+  return written;
 }
 
 }  // namespace wirelens
