@@ -1,6 +1,7 @@
 #include "records/record_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -28,12 +29,32 @@ std::uint32_t timer(Record r, std::size_t offset) {
 
 // Up to the first zero byte, or all 16 bytes when the name fills the field; unset when empty.
 void text(Record r, std::size_t offset, std::optional<std::string>& out) {
+  static_assert(k::kTextSize == 16);
   const std::byte* field = r.data() + offset;
-  const void* zero = std::memchr(field, 0, k::kTextSize);
-  const std::size_t length =
-      zero == nullptr ? k::kTextSize
-                      : static_cast<std::size_t>(static_cast<const std::byte*>(zero) - field);
-  if (length != 0) out = decodeUtf8Lossy({field, length});
+  // The field as two little-endian words, first byte lowest: a few word operations find the
+  // first zero byte and whether any byte before it is outside ASCII, with no loop.
+  const auto low = at<std::uint64_t>(r, offset);
+  const auto high = at<std::uint64_t>(r, offset + 8);
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+  // A byte's high bit is set here when the byte is zero (exact up to the first zero byte).
+  const std::uint64_t zeroLow = (low - kOnes) & ~low & kHighBits;
+  const std::uint64_t zeroHigh = (high - kOnes) & ~high & kHighBits;
+  const std::size_t length = zeroLow != 0 ? static_cast<std::size_t>(std::countr_zero(zeroLow)) / 8
+                             : zeroHigh != 0
+                                 ? 8 + static_cast<std::size_t>(std::countr_zero(zeroHigh)) / 8
+                                 : k::kTextSize;
+  if (length == 0) return;
+  // High bits of the bytes that belong to the text.
+  const std::uint64_t usedLow = length >= 8 ? ~0ull : (1ull << (8 * length)) - 1;
+  const std::uint64_t usedHigh = length <= 8    ? 0
+                                 : length == 16 ? ~0ull
+                                                : (1ull << (8 * (length - 8))) - 1;
+  if (((low & usedLow) | (high & usedHigh)) & kHighBits) {
+    out = decodeUtf8Lossy({field, length});
+  } else {
+    out.emplace(reinterpret_cast<const char*>(field), length);
+  }
 }
 
 void address(Record r, std::size_t offset, std::uint8_t size, Address& out) {
