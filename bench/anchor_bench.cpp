@@ -28,14 +28,13 @@ void Memcpy(benchmark::State& state) {
   const PassFixture& f = passFixture(static_cast<std::size_t>(state.range(0)));
   // Touched once before timing, so that the copy measures memory, not fresh pages.
   std::string target(f.compact.size(), '\0');
-  const PerSocket timer;
   for (auto _ : state) {
     std::memcpy(target.data(), f.compact.data(), f.compact.size());
     benchmark::DoNotOptimize(target.data());
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.compact.size()));
-  timer.report(state, f.count);
+  reportPerSocket(state, f.count);
 }
 BENCHMARK(Memcpy)->Apply(socketCounts);
 
@@ -244,7 +243,6 @@ bool sameText(const PassFixture& f) {
 void RapidJsonWriter(benchmark::State& state) {
   const PassFixture& f = passFixture(static_cast<std::size_t>(state.range(0)));
   if (!sameText(f)) return state.SkipWithError("RapidJSON text differs from ours");
-  const PerSocket timer;
   for (auto _ : state) {
     rapidjson::StringBuffer buffer;
     Writer w(buffer);
@@ -252,7 +250,7 @@ void RapidJsonWriter(benchmark::State& state) {
     benchmark::DoNotOptimize(buffer.GetString());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.compact.size()));
-  timer.report(state, f.count);
+  reportPerSocket(state, f.count);
 }
 BENCHMARK(RapidJsonWriter)->Apply(socketCounts);
 
@@ -261,7 +259,6 @@ void RapidJsonWriterReused(benchmark::State& state) {
   const PassFixture& f = passFixture(static_cast<std::size_t>(state.range(0)));
   if (!sameText(f)) return state.SkipWithError("RapidJSON text differs from ours");
   rapidjson::StringBuffer buffer;
-  const PerSocket timer;
   for (auto _ : state) {
     buffer.Clear();
     Writer w(buffer);
@@ -269,7 +266,7 @@ void RapidJsonWriterReused(benchmark::State& state) {
     benchmark::DoNotOptimize(buffer.GetString());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.compact.size()));
-  timer.report(state, f.count);
+  reportPerSocket(state, f.count);
 }
 BENCHMARK(RapidJsonWriterReused)->Apply(socketCounts);
 

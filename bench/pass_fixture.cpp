@@ -119,12 +119,12 @@ void socketCounts(benchmark::internal::Benchmark* b) {
   b->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 }
 
-void PerSocket::report(benchmark::State& state, std::size_t sockets, double budgetNs) const {
-  const std::chrono::duration<double, std::nano> elapsed =
-      std::chrono::steady_clock::now() - start_;
-  const double perIteration = elapsed.count() / static_cast<double>(state.iterations());
-  state.counters["ns_per_socket"] = perIteration / static_cast<double>(sockets);
-  if (budgetNs > 0) state.counters["of_budget"] = perIteration / budgetNs;
+void reportPerSocket(benchmark::State& state, std::size_t sockets, double budgetNsPerSocket) {
+  using C = benchmark::Counter;
+  // A rate per socket, inverted, is the time per socket.
+  state.counters["per_socket"] =
+      C(static_cast<double>(sockets), C::kIsIterationInvariantRate | C::kInvert);
+  if (budgetNsPerSocket > 0) state.counters["budget_ns"] = budgetNsPerSocket;
 }
 
 }  // namespace wirelens::bench

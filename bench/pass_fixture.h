@@ -6,7 +6,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -38,16 +37,9 @@ const PassFixture& passFixture(std::size_t count);
 // Registers the socket counts every stage is measured at.
 void socketCounts(benchmark::internal::Benchmark* b);
 
-// Times a benchmark's loop from its construction, just before the loop, and reports
-// ns_per_socket and of_budget, the time taken as a fraction of budgetNs per iteration (below
-// 1 is within budget; a budget of 0 reports none), as plain numbers.
-class PerSocket {
- public:
-  PerSocket() : start_(std::chrono::steady_clock::now()) {}
-  void report(benchmark::State& state, std::size_t sockets, double budgetNs = 0) const;
-
- private:
-  std::chrono::steady_clock::time_point start_;
-};
+// Reports per_socket, the time of one iteration (paused parts excluded) per socket, shown
+// in seconds with a unit prefix ("271ns"), and, when a budget is given, budget_ns: the
+// stage's budget per socket in nanoseconds, to read next to it.
+void reportPerSocket(benchmark::State& state, std::size_t sockets, double budgetNsPerSocket = 0);
 
 }  // namespace wirelens::bench
