@@ -15,10 +15,13 @@
 #include <rapidjson/writer.h>
 
 #include <charconv>
+#include <chrono>
 #include <string_view>
 #include <utility>
 
+#include "document/batch_writer.h"
 #include "document/enumerations.h"
+#include "json/string_sink.h"
 #endif
 
 namespace wirelens::bench {
@@ -269,6 +272,50 @@ void RapidJsonWriterReused(benchmark::State& state) {
   reportPerSocket(state, f.count);
 }
 BENCHMARK(RapidJsonWriterReused)->Apply(socketCounts);
+
+// The ratio itself, from the two writers taking turns within each iteration: a shared
+// machine's speed drifts over a run, and measured one after the other the two writers could
+// meet different conditions.
+void CompactVsRapidJson(benchmark::State& state) {
+  const PassFixture& f = passFixture(static_cast<std::size_t>(state.range(0)));
+  if (!sameText(f)) return state.SkipWithError("RapidJSON text differs from ours");
+  using Clock = std::chrono::steady_clock;
+  Clock::duration ours{}, fresh{}, reused{};
+  rapidjson::StringBuffer kept;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    {
+      DiscardingSink sink;
+      if (!writeBatch(f.batch, OutputStyle::compact, sink).ok()) state.SkipWithError("failed");
+    }
+    const auto t1 = Clock::now();
+    {
+      rapidjson::StringBuffer buffer;
+      Writer w(buffer);
+      batch(w, f.batch);
+      benchmark::DoNotOptimize(buffer.GetString());
+    }
+    const auto t2 = Clock::now();
+    kept.Clear();
+    Writer w(kept);
+    batch(w, f.batch);
+    benchmark::DoNotOptimize(kept.GetString());
+    const auto t3 = Clock::now();
+    ours += t1 - t0;
+    fresh += t2 - t1;
+    reused += t3 - t2;
+  }
+  const double n = static_cast<double>(state.iterations() * f.count);
+  const auto ns = [n](Clock::duration d) {
+    return std::chrono::duration<double, std::nano>(d).count() / n;
+  };
+  state.counters["ours_ns"] = ns(ours);
+  state.counters["rapidjson_ns"] = ns(fresh);
+  state.counters["rapidjson_reused_ns"] = ns(reused);
+  state.counters["ratio"] = ns(fresh) / ns(ours);
+  state.counters["ratio_reused"] = ns(reused) / ns(ours);
+}
+BENCHMARK(CompactVsRapidJson)->Apply(socketCounts);
 
 #endif
 
