@@ -9,9 +9,9 @@ cd "$(dirname "$0")/.."
 build=build/demo
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
-cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2
 # Only what the demo runs: the test binary itself is not needed.
-cmake --build "$build" -j 2 --target wirelens-reader wirelens_device_emulator wirelens-capture
+cmake --build "$build" -j 2 --target wirelens-reader wirelens_device_emulator wirelens-capture >&2
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/wirelens-demo-XXXXXX")
 trap 'rm -rf "$work"' EXIT
