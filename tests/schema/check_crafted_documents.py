@@ -3,7 +3,7 @@ at a time must be refused (unknown keys, 64-bit values as numbers, unknown enume
 out-of-range numbers, defaults the collector never writes) or accepted (the limits of every
 kind), and the collector's spelling of doubles must read and print back unchanged.
 
-usage: check_crafted_documents.py --protoc PROTOC --proto wirelens.proto --schema wirelens.schema.json
+usage: check_crafted_documents.py --protoc PROTOC --proto PROTO --schema SCHEMA
 """
 
 import argparse
@@ -92,7 +92,8 @@ CHANGES = [
     ("optional text empty", RECORD + ("command",), "", True, False),
     ("optional bool false", RECORD + ("reorderingDetected",), False, True, False),
     ("IPv6 addresses", RECORD + ("localAddr",), "IAENuAAAAACEwAnvBH09ug==", True, False),
-    ("data source 0, which has a name", RECORD + ("sources", 1), "DATA_SOURCE_UNKNOWN", True, False),
+    ("data source 0, which has a name", RECORD + ("sources", 1), "DATA_SOURCE_UNKNOWN", True,
+     False),
     ("a rate", SUMMARY + ("retransmitRate",), 0.25, True, False),
     ("a NaN rate, written as null", SUMMARY + ("duplicateRate",), None, True, False),
     ("a batch with no metadata, no records and no summary", (), {}, False, False),

@@ -5,6 +5,7 @@ Each check exits with SKIPPED (CTest's skip code) and a one-line note when proto
 Debian's python modules (python3-protobuf, python3-jsonschema) is missing.
 """
 
+import atexit
 import decimal
 import importlib
 import json
@@ -24,15 +25,13 @@ def skip(note):
 
 
 def require_modules():
-    """Imports json_format and jsonschema, or skips the check."""
-    try:
-        from google.protobuf import json_format  # noqa: F401
-    except ImportError:
-        skip("python module google.protobuf not found (python3-protobuf)")
-    try:
-        import jsonschema  # noqa: F401
-    except ImportError:
-        skip("python module jsonschema not found (python3-jsonschema)")
+    """Skips the check unless protobuf's JSON support and jsonschema can be imported."""
+    for module, package in (("google.protobuf.json_format", "python3-protobuf"),
+                            ("jsonschema", "python3-jsonschema")):
+        try:
+            importlib.import_module(module)
+        except ImportError:
+            skip(f"python module {module} not found ({package})")
 
 
 def require_protoc(protoc):
@@ -47,6 +46,7 @@ def compile_proto(protoc, proto_path):
     from google.protobuf import descriptor_pb2
 
     out = tempfile.mkdtemp(prefix="wirelens-proto-")
+    atexit.register(shutil.rmtree, out, ignore_errors=True)
     folder, name = os.path.split(os.path.abspath(proto_path))
     descriptors = os.path.join(out, "descriptors.pb")
     subprocess.run(
@@ -101,7 +101,8 @@ def collector_text(value):
     """Compact JSON of a MessageToDict result. It is json.dumps with the collector's separators
     and raw UTF-8, except that doubles take the collector's spelling (collector_double)."""
     if isinstance(value, dict):
-        members = (json.dumps(k, ensure_ascii=False) + ":" + collector_text(v) for k, v in value.items())
+        members = (json.dumps(k, ensure_ascii=False) + ":" + collector_text(v)
+                   for k, v in value.items())
         return "{" + ",".join(members) + "}"
     if isinstance(value, list):
         return "[" + ",".join(collector_text(v) for v in value) + "]"
