@@ -2,7 +2,7 @@
 enumerations the collector declares, so that neither can drift from the writer.
 
 The declarations come as text (from wirelens-schema-dump), one line each:
-  Object<TAB>index<TAB>key<TAB>kind<TAB>presence    a member, in writing order
+  Object<TAB>index<TAB>key<TAB>kind<TAB>presence    a member, in writing order (index from 1)
   enum<TAB>TypeName<TAB>number<TAB>NAME             a named enumeration number
 where kind is u32, i32, u64, i64, double, string, bytes, bool, enum:Type, object:Type,
 list:Type or list:enum:Type, and presence is plain or optional. The first object is the
@@ -53,6 +53,13 @@ def read_declarations(text):
             raise ValueError(f"line {number}: not a member or enumeration line: {line!r}")
     if not objects:
         raise ValueError("no members declared")
+    for name, members in objects.items():
+        # The index is the member's number, counting from 1; a dump counting from 0 is
+        # taken the same way.
+        if members[0].index == 0:
+            members[:] = [m._replace(index=m.index + 1) for m in members]
+        if [m.index for m in members] != list(range(1, len(members) + 1)):
+            raise ValueError(f"{name}: members not numbered 1 to {len(members)} in order")
     return Declarations(objects, enums)
 
 
