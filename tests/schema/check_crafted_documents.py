@@ -1,7 +1,8 @@
 """Checks both published schemas on crafted documents: one valid document changed in one place
 at a time must be refused (unknown keys, 64-bit values as numbers, unknown enumeration names,
 out-of-range numbers, defaults the collector never writes) or accepted (the limits of every
-kind), and the collector's spelling of doubles must read and print back unchanged.
+kind), and the collector's spelling of doubles and escaping of texts must read and print back
+unchanged.
 
 usage: check_crafted_documents.py --protoc PROTOC --proto PROTO --schema SCHEMA
 """
@@ -108,6 +109,12 @@ DOUBLES = ["0.0", "-0.0", "1.0", "0.5", "0.1", "0.00001", "1.25e-7", "1e-6", "12
            "2.2250738585072014e-308", "1.7976931348623157e+308"]
 
 
+# Texts as the collector escapes them: the short escapes, \u00XX with lowercase digits for the
+# other control bytes, and every other byte (DEL, "/", UTF-8) as it is.
+STRINGS = [r'"tab\tline\nquote\"backslash\\"', r'"\b\f\r"', r'"\u0001\u001f"',
+           '"\x7f/caf\u00e9 \ufffd \U0001f600"']
+
+
 def changed(path, value):
     document = copy.deepcopy(VALID)
     if not path:
@@ -166,11 +173,18 @@ def main():
         if not validator.is_valid(changed(SUMMARY + ("retransmitRate",), json.loads(spelling))):
             failures.append(f"double {spelling}: the JSON Schema refuses it")
 
+    for spelling in STRINGS:
+        text = '{"metadata":{"hostname":' + spelling + "}}"
+        reprinted = schema_tools.reprint(text, pb2.Batch)
+        if reprinted != text:
+            failures.append(f"text {spelling} prints back as {reprinted}")
+
     for failure in failures:
         print(failure)
     if failures:
         sys.exit(f"{len(failures)} failures")
-    print(f"{len(CHANGES)} changed documents and {len(DOUBLES)} doubles behave as expected")
+    print(f"{len(CHANGES)} changed documents, {len(DOUBLES)} doubles and {len(STRINGS)} texts "
+          "behave as expected")
 
 
 if __name__ == "__main__":
