@@ -15,14 +15,15 @@ if command -v ninja >/dev/null 2>&1; then generator=Ninja; fi
 cmake -S . -B "$build" ${generator:+-G "$generator"} -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2
 if [ $# -eq 0 ]; then set -- -i 0.5 -c 3 -p; fi
 
+# The build names the programs' paths in wirelens-tools.txt, "name=path" a line.
+tool() { sed -n "s/^$1=//p" "$build/wirelens-tools.txt"; }
+
 if [ -e /dev/wirelens-full ] || [ -e /dev/wirelens ]; then
   cmake --build "$build" -j 2 --target wirelens-reader >&2
-  exec "$build/wirelens-reader" "$@"
+  exec "$(tool collector)" "$@"
 fi
 
 cmake --build "$build" -j 2 --target wirelens-reader wirelens_device_emulator wirelens-capture >&2
-# The build names the three programs' paths in wirelens-tools.txt, "name=path" a line.
-tool() { sed -n "s/^$1=//p" "$build/wirelens-tools.txt"; }
 collector=$(tool collector)
 emulator=$(tool emulator)
 capture=$(tool capture)
