@@ -40,7 +40,7 @@ service() {
   mode=$1 scenario=$2
   shift 2
   set -- sh -c "$wirelens_reader_child" wirelens_reader "$out" \
-    sh -c 'LD_PRELOAD=$WIRELENS_PRELOAD exec "$@"' preload "$collector" "$@"
+    sh -c "$preload_exec" preload "$collector" "$@"
   export PATH="$scratch/bin:$PATH" TMPDIR="$scratch" \
     WIRELENS_EMULATOR_SCENARIO="$scratch/$scenario" \
     WIRELENS_PRELOAD="$emulator${LD_PRELOAD:+:$LD_PRELOAD}"
