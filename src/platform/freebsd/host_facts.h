@@ -11,7 +11,11 @@
 
 namespace wirelens {
 
-inline constexpr std::string_view kToolVersion = "wirelens-reader 0.1.0";
+// The build defines WIRELENS_VERSION from the project version, the one place it is stated.
+#ifndef WIRELENS_VERSION
+#error "WIRELENS_VERSION must be defined by the build"
+#endif
+inline constexpr std::string_view kToolVersion = "wirelens-reader " WIRELENS_VERSION;
 inline constexpr std::int32_t kPlatformFreebsd = 2;
 
 // The host name, decoded lossily as UTF-8; "unknown" when it cannot be read.
