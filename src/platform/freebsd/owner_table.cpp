@@ -1,14 +1,22 @@
 #include "platform/freebsd/owner_table.h"
 
 #include <bit>
+#include <new>
 
 namespace wirelens {
 
-OwnerTable::OwnerTable(std::size_t maxKeys) : maxKeys_(maxKeys) {
+OwnerTable::OwnerTable(std::size_t maxKeys) noexcept {
   if (maxKeys == 0) return;
   // At most three slots in four taken, so that probe runs stay short.
   const std::size_t capacity = std::bit_ceil(maxKeys + maxKeys / 3 + 1);
-  slots_.assign(capacity, Slot{kFree, {}});
+  // The table is sized by kern.file's data. Without its memory it stays empty, which leaves
+  // the pass without owners, as any other trouble with the table does.
+  try {
+    slots_.assign(capacity, Slot{kFree, {}});
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  maxKeys_ = maxKeys;
   shift_ = static_cast<unsigned>(64 - std::countr_zero(capacity));
 }
 
