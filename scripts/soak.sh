@@ -118,11 +118,16 @@ soak large "$large_passes" 100000
 echo "== descriptor limits"
 path=$(scenario fds "synthetic 1000 seed 3")
 status=0
-# The redirections come before the limit, which then leaves the collector 0, 1 and 2 and
-# one descriptor more: the dynamic loader needs that one to start the program at all, and a
-# pass needs no other.
-(ulimit -n 4 && LD_PRELOAD="$emulator" WIRELENS_EMULATOR_SCENARIO="$path" \
-  exec "$collector" -c 200 -i 1e-10) >"$work/fds.out" 2>"$work/fds.err" || status=$?
+# The collector starts with 0, 1 and 2 alone (whatever this script inherited is closed) and
+# room for one descriptor more: the dynamic loader needs that one to start the program at
+# all, and a pass needs no other.
+(
+  for fd in $(ls "/proc/$BASHPID/fd"); do
+    if [ "$fd" -gt 2 ]; then eval "exec $fd>&-"; fi
+  done 2>/dev/null
+  ulimit -n 4 && LD_PRELOAD="$emulator" WIRELENS_EMULATOR_SCENARIO="$path" \
+    exec "$collector" -c 200 -i 1e-10
+) >"$work/fds.out" 2>"$work/fds.err" || status=$?
 if [ "$status" = 0 ] && [ ! -s "$work/fds.err" ] && check_documents "$work/fds.out" 200 1000; then
   echo "descriptor limit 4: 200 passes, every document whole"
 else

@@ -16,15 +16,8 @@
 
 #include "emulator_session.h"
 #include "run_binary.h"
+#include "sanitizer_build.h"
 #include "text_lines.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define WIRELENS_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define WIRELENS_ADDRESS_SANITIZER 1
-#endif
-#endif
 
 namespace wirelens::testing {
 namespace {
@@ -97,9 +90,9 @@ std::string judge(const RunOutcome& outcome, std::uint64_t limit, int passes) {
 }
 
 TEST(MemoryLimitEndToEnd, EveryLimitGivesCompleteDocumentsOrTheReportNeverASignal) {
-#if defined(WIRELENS_ADDRESS_SANITIZER)
-  GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit leaves";
-#endif
+  if (kAddressSanitizer) {
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit leaves";
+  }
   EmulatorSession session(kSockets);
   std::map<std::uint64_t, std::string> seen;  // limit in MiB -> outcome
 

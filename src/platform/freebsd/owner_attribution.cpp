@@ -88,8 +88,9 @@ void attributeOwners(Env& env, std::vector<DecodedSocket>& sockets) try {
   }
   attributeFromTable(table, sockets);
 } catch (const std::bad_alloc&) {
-  // The buffer and the table cannot throw; this keeps the step's promise for the rest
-  // (the names and errors of the read): short of memory, the pass goes without owners.
+  // The buffer and the table report refused memory as values. What else the step
+  // allocates (on hosts without kern.file, the table gathered from /proc; the texts of a
+  // read's error) is caught here: short of memory, the pass goes without owners.
 }
 
 }  // namespace wirelens

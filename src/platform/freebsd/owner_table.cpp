@@ -6,7 +6,9 @@
 namespace wirelens {
 
 OwnerTable::OwnerTable(std::size_t maxKeys) noexcept {
-  if (maxKeys == 0) return;
+  // No kern.file value comes near a quarter of what a vector can index; such a count gets
+  // no room, as a refused allocation does.
+  if (maxKeys == 0 || maxKeys > slots_.max_size() / 4) return;
   // At most three slots in four taken, so that probe runs stay short.
   const std::size_t capacity = std::bit_ceil(maxKeys + maxKeys / 3 + 1);
   // The table is sized by kern.file's data. Without its memory it stays empty, which leaves
