@@ -1,5 +1,7 @@
 #include "collection_loop.h"
 
+#include <cerrno>
+#include <new>
 #include <utility>
 
 #include "document/batch_writer.h"
@@ -48,6 +50,20 @@ BatchMetadata makeMetadata(Env& env, const CollectionResult& collected, std::uin
   return metadata;
 }
 
+// The pass's document from what was collected. The records, and their texts, are sized by
+// the pass's data: when the system cannot grant their memory the pass fails with ENOMEM
+// instead of ending the process.
+Result<Batch, IoError> buildBatch(Env& env, const CollectionResult& collected,
+                                  std::uint32_t intervalMs, std::uint64_t batchSequence) try {
+  Batch batch;
+  batch.records = assembleRecords(collected.sockets);
+  batch.metadata = makeMetadata(env, collected, intervalMs, batchSequence);
+  batch.summary = buildSummary(batch.records, intervalMs, epochNanoseconds(env.realtimeNow()));
+  return batch;
+} catch (const std::bad_alloc&) {
+  return fail(IoError::os(ENOMEM));
+}
+
 }  // namespace
 
 Result<Done, TopLevelError> runCollection(Env& env, const Options& options) {
@@ -63,11 +79,13 @@ Result<Done, TopLevelError> runCollection(Env& env, const Options& options) {
       sink.close();
       return fail(withContext(kCollectContext, std::move(collected).error()));
     }
-    Batch batch;
-    batch.records = assembleRecords(collected.value().sockets);
     ++batchCounter;
-    batch.metadata = makeMetadata(env, collected.value(), intervalMs, batchCounter);
-    batch.summary = buildSummary(batch.records, intervalMs, epochNanoseconds(env.realtimeNow()));
+    Result<Batch, IoError> built = buildBatch(env, collected.value(), intervalMs, batchCounter);
+    if (!built.ok()) {
+      sink.close();
+      return fail(withContext(kBuildContext, std::move(built).error()));
+    }
+    const Batch& batch = built.value();
     Result<Done, TopLevelError> emitted =
         sink.emit([&](ByteSink& out) { return writeBatch(batch, style, out); });
     if (!emitted.ok()) {

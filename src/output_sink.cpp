@@ -28,8 +28,10 @@ std::optional<IoError> OutputSink::writeOut(const char* data, std::size_t size,
       }
       return IoError::os(r.error);
     }
-    if (r.value == 0) return IoError::fixed("failed to write the buffered data");
-    taken += static_cast<std::size_t>(r.value);
+    const std::optional<std::size_t> count = checkedCount(r, size - taken);
+    if (!count) return IoError::fixed(kInvalidWriteCount);
+    if (*count == 0) return IoError::fixed("failed to write the buffered data");
+    taken += *count;
   }
   return std::nullopt;
 }

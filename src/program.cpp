@@ -17,8 +17,9 @@ void writeStandardError(Env& env, std::string_view text) {
       if (r.error == EINTR) continue;
       return;
     }
-    if (r.value <= 0) return;
-    text.remove_prefix(static_cast<std::size_t>(r.value));
+    const std::optional<std::size_t> count = checkedCount(r, text.size());
+    if (!count || *count == 0) return;
+    text.remove_prefix(*count);
   }
 }
 

@@ -22,6 +22,12 @@ struct NulByteError {
   std::uint64_t position = 0;
 };
 
+// Fixed texts for a call whose count no real call can report (negative, or more than it
+// was given): the count is not used, and the call counts as failed.
+inline constexpr std::string_view kInvalidWriteCount = "write returned an invalid byte count";
+inline constexpr std::string_view kInvalidReadCount = "read returned an invalid byte count";
+inline constexpr std::string_view kInvalidSysctlLength = "sysctl returned an invalid length";
+
 struct IoError {
   struct Os {
     std::int32_t code = 0;

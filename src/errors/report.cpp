@@ -28,6 +28,10 @@ TopLevelError withContext(std::string_view context, OutputError error) {
   return TopLevelError{std::string(context), std::move(error)};
 }
 
+TopLevelError withContext(std::string_view context, IoError error) {
+  return TopLevelError{std::string(context), std::move(error)};
+}
+
 std::string formatReport(const TopLevelError& error, const OsErrorText& text) {
   std::string out = "Error: " + error.message;
   std::vector<std::string> causes;

@@ -1,10 +1,18 @@
 #include "json/chunking_sink.h"
 
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace wirelens {
 
-ChunkingSink::ChunkingSink(ByteSink& below) : below_(below), chunk_(new char[kChunkSize]) {
+ChunkingSink::ChunkingSink(ByteSink& below)
+    : below_(below), chunk_(new (std::nothrow) char[kChunkSize]) {
+  // Without its chunk the sink has no room, and the first piece fails the document.
+  if (!chunk_) {
+    failure_ = IoError::os(ENOMEM);
+    return;
+  }
   cursor_ = chunk_.get();
   end_ = chunk_.get() + kChunkSize;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <limits>
+#include <optional>
 
 #include "errors/io_error.h"
 
@@ -34,6 +35,15 @@ inline SysResult sysValue(std::int64_t value) {
 }
 inline SysResult sysError(int error) {
   return SysResult{-1, error};
+}
+
+// The byte count of a successful read or write that was given `size` bytes, or nothing when
+// the count is one no such call can report: negative, or more than it was given. Callers
+// advance by the count only through this check, so a wrong answer of an Env is a failure
+// and never moves a cursor outside its buffer.
+inline std::optional<std::size_t> checkedCount(const SysResult& result, std::size_t size) {
+  if (result.value < 0 || static_cast<std::uint64_t>(result.value) > size) return std::nullopt;
+  return static_cast<std::size_t>(result.value);
 }
 
 class Env : public OsErrorText {

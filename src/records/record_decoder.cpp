@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "records/read_le.h"
 #include "records/utf8_lossy.h"
@@ -144,14 +146,20 @@ Result<std::vector<DecodedSocket>, CollectorError> decodeRecords(std::span<const
   // The count comes from the caller; the bytes are what is really there.
   const std::size_t count = std::min(recordCount, bytes.size() / k::kSize);
   std::vector<DecodedSocket> sockets;
-  sockets.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    // Decoded in place: a socket is large, and moving it in would copy it once more.
-    const std::uint32_t version =
-        decodeInto(bytes.subspan(i * k::kSize).first<k::kSize>(), sockets.emplace_back());
-    if (version != k::kVersion) {
-      return fail(CollectorError{CollectorError::VersionMismatch{k::kVersion, version}});
+  // The sockets and their texts are sized by the device's data; memory the system cannot
+  // grant ends the pass as a failed device read, like the read buffer itself.
+  try {
+    sockets.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      // Decoded in place: a socket is large, and moving it in would copy it once more.
+      const std::uint32_t version =
+          decodeInto(bytes.subspan(i * k::kSize).first<k::kSize>(), sockets.emplace_back());
+      if (version != k::kVersion) {
+        return fail(CollectorError{CollectorError::VersionMismatch{k::kVersion, version}});
+      }
     }
+  } catch (const std::bad_alloc&) {
+    return fail(CollectorError{CollectorError::DeviceRead{IoError::os(ENOMEM)}});
   }
   return sockets;
 }

@@ -21,7 +21,8 @@ namespace wirelens {
 
 // The first recordCount records of bytes, in buffer order. Only whole records inside bytes
 // are decoded, whatever recordCount claims. Fails with the first record's VersionMismatch,
-// and then no socket is returned.
+// and then no socket is returned, or with DeviceRead{ENOMEM} when the sockets cannot get
+// their memory.
 [[nodiscard]] Result<std::vector<DecodedSocket>, CollectorError> decodeRecords(
     std::span<const std::byte> bytes, std::size_t recordCount);
 

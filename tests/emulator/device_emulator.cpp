@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -116,6 +117,8 @@ std::string describeFlags(int flags) {
 
 class DeviceEmulator {
  public:
+  static constexpr const char* kOutOfMemory = "out of memory loading the scenario";
+
   DeviceEmulator() {
     if (const char* logPath = std::getenv("WIRELENS_EMULATOR_LOG"))
       logFd_ = moveAbove(real().open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644),
@@ -137,12 +140,18 @@ class DeviceEmulator {
     std::string path = scenarioPath;
     std::size_t slash = path.rfind('/');
     std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
-    ParsedScenario parsed = parseScenario(*text, directory, readWholeFile);
-    if (!parsed.error.empty()) {
-      scenarioError_ = path + ": " + parsed.error;
-      return;
+    // Under a memory limit the scenario's records may not fit; the library then says so
+    // and refuses the device, rather than ending the process before it starts.
+    try {
+      ParsedScenario parsed = parseScenario(*text, directory, readWholeFile);
+      if (!parsed.error.empty()) {
+        scenarioError_ = path + ": " + parsed.error;
+        return;
+      }
+      scenario_ = std::move(parsed.scenario);
+    } catch (const std::bad_alloc&) {
+      scenarioError_ = kOutOfMemory;
     }
-    scenario_ = std::move(parsed.scenario);
   }
 
   int open(const char* path, int flags) {

@@ -99,8 +99,13 @@ SysResult FakeEnv::writeStdout(const void* data, std::size_t size) {
   return sysValue(static_cast<std::int64_t>(size));
 }
 
-SysResult FakeEnv::writeStderr(const void* data, std::size_t size) {
+void FakeEnv::takeStderr(const void* data, std::size_t size) {
   stderrBytes.append(static_cast<const char*>(data), size);
+}
+
+SysResult FakeEnv::writeStderr(const void* data, std::size_t size) {
+  if (onWriteStderr) return onWriteStderr(data, size);
+  takeStderr(data, size);
   return sysValue(static_cast<std::int64_t>(size));
 }
 

@@ -45,6 +45,8 @@ class FakeEnv : public Env {
 
   // Standard output: every write's size in order, and the bytes taken.
   std::function<SysResult(const void* data, std::size_t size)> onWriteStdout;  // default: all
+  // Standard error likewise; a scripted hook keeps what it takes with takeStderr.
+  std::function<SysResult(const void* data, std::size_t size)> onWriteStderr;  // default: all
   std::vector<std::size_t> stdoutWrites;
   std::string stdoutBytes;
   std::string stderrBytes;
@@ -67,8 +69,9 @@ class FakeEnv : public Env {
   // "text N": tests see which code was rendered without depending on the host's wording.
   std::string describe(int code) const override { return "text " + std::to_string(code); }
 
-  // Appends the stdout bytes actually taken by a scripted onWriteStdout.
+  // Appends the bytes actually taken by a scripted onWriteStdout or onWriteStderr.
   void takeStdout(const void* data, std::size_t size);
+  void takeStderr(const void* data, std::size_t size);
 
  private:
   Timespec lastMonotonic_;

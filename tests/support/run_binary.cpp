@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,8 +53,15 @@ int millisecondsUntil(Clock::time_point deadline) {
 }
 
 // Only async-signal-safe calls between fork and exec: the test binary may have threads.
+void limitChild(int resource, const std::optional<std::uint64_t>& limit) {
+  if (!limit) return;
+  const rlimit value{static_cast<rlim_t>(*limit), static_cast<rlim_t>(*limit)};
+  ::setrlimit(resource, &value);
+}
+
 [[noreturn]] void becomeChild(const char* path, char** argv, char** envp, StdoutMode mode,
-                              int stdoutWrite, int stderrWrite, int execErrorWrite) {
+                              int stdoutWrite, int stderrWrite, int execErrorWrite,
+                              const RunOptions& options) {
   int in = ::open("/dev/null", O_RDONLY);
   if (in >= 0 && in != 0) {
     ::dup2(in, 0);
@@ -82,6 +90,8 @@ int millisecondsUntil(Clock::time_point deadline) {
   // are the same in every run; only the exec-error pipe stays until exec closes it.
   if (execErrorWrite > 3) ::close_range(3, static_cast<unsigned>(execErrorWrite) - 1, 0);
   ::close_range(static_cast<unsigned>(execErrorWrite) + 1, ~0U, 0);
+  limitChild(RLIMIT_AS, options.addressSpaceLimit);
+  limitChild(RLIMIT_NOFILE, options.descriptorLimit);
   ::execve(path, argv, envp);
   int error = errno;
   ssize_t ignored = ::write(execErrorWrite, &error, sizeof error);
@@ -143,7 +153,7 @@ RunOutcome runBinary(const RunOptions& options) {
   pid_t child = ::fork();
   if (child == 0)
     becomeChild(path.c_str(), argv.data(), envp.data(), options.stdoutMode, stdoutPipe[1],
-                stderrPipe[1], execErrorPipe[1]);
+                stderrPipe[1], execErrorPipe[1], options);
   for (int fd : {stdoutPipe[1], stderrPipe[1], execErrorPipe[1]})
     if (fd >= 0) ::close(fd);
   if (child < 0) {

@@ -4,6 +4,8 @@
 // fails with a message naming the command.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,10 @@ struct RunOptions {
   StdoutMode stdoutMode = StdoutMode::Capture;
   int timeoutSeconds = 30;
   std::string binary;  // empty: the collector
+  // Limits set in the child before it starts the program (setrlimit), in bytes and
+  // descriptors; none by default.
+  std::optional<std::uint64_t> addressSpaceLimit;
+  std::optional<std::uint64_t> descriptorLimit;
 };
 
 struct RunOutcome {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <string>
 #include <vector>
 
@@ -112,6 +114,9 @@ TEST(Report, Layouts) {
       "Error: failed to collect TCP sockets\n\nCaused by:\n"
       "    0: failed to open device /dev/wirelens-full or /dev/wirelens: text 2 (os error 2)\n"
       "    1: text 2 (os error 2)\n");
+  // A document that cannot get its memory: the OS error is the one cause.
+  EXPECT_EQ(formatReport(withContext(kBuildContext, IoError::os(ENOMEM)), text),
+            "Error: failed to build the document\n\nCaused by:\n    text 12 (os error 12)\n");
 }
 
 TEST(Report, NewlinesInsideACauseAreIndented) {

@@ -14,6 +14,7 @@
 #include "fake_sysctl.h"
 #include "le_bytes.h"
 #include "platform/posix_env.h"
+#include "sanitizer_build.h"
 
 namespace wirelens {
 namespace {
@@ -147,6 +148,19 @@ TEST(AttributeOwners, ReadsTheTableOnceAndAbsorbsItsFailure) {
   attribute(readable);
   EXPECT_EQ(readable.calls,
             (std::vector<std::string>{"sysctl kern.file probe", "sysctl kern.file 160"}));
+}
+
+TEST(OwnerTable, WithoutItsMemoryItHoldsNothing) {
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer ends a refused new";
+  // Far more slots than any machine grants, and more than a vector can index.
+  for (std::size_t keys : {std::size_t{1} << 56, ~std::size_t{0}}) {
+    OwnerTable table(keys);
+    table.tryEmplace(kSocketA, SocketOwner{1, 2});
+    table.tryEmplace(~std::uint64_t{0}, SocketOwner{3, 4});
+    EXPECT_TRUE(table.empty());
+    EXPECT_EQ(table.find(kSocketA), nullptr);
+    EXPECT_EQ(table.find(~std::uint64_t{0}), nullptr);
+  }
 }
 
 TEST(AttributeOwners, NamesTheTableAmongTheSourcesOnce) {

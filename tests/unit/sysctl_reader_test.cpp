@@ -60,7 +60,6 @@ TEST(ReadSysctl, CapacityIsAQuarterMoreThanProbed) {
       {1000, 900, 1250, 900},    // shrunk
       {3, 3, 3, 3},              // 3 / 4 = 0
       {8, 8, 10, 8},
-      {1000, 5000, 1250, 1250},  // a length past the buffer is cut to the capacity
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.probed);
@@ -81,6 +80,16 @@ TEST(ReadSysctl, CapacityIsAQuarterMoreThanProbed) {
     EXPECT_EQ(env.calls,
               (Calls{"sysctl kern.file probe", "sysctl kern.file " + std::to_string(c.capacity)}));
   }
+}
+
+TEST(ReadSysctl, ALengthPastTheBufferIsAFailureNotALongerValue) {
+  FakeEnv env;
+  Value value{.probed = 1000, .stored = 1251};
+  value.install(env);
+  const auto result = readSysctl(env, "kern.file");
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(message(result.error(), env),
+            "sysctl read failed for kern.file: sysctl returned an invalid length");
 }
 
 TEST(ReadSysctl, AnEmptyValueIsStillReadWithARealBuffer) {

@@ -24,12 +24,16 @@ constexpr std::size_t kHeaderRecordCount = 8;  // u32, a sizing hint only
 constexpr std::uint64_t kMinimumRecordBytes = 45056;
 constexpr std::uint64_t kSpareBytes = 20480;
 
+// Both paths are string literals, so their text ends with a zero byte and is handed to the
+// system as it stands: opening the device needs no memory.
+static_assert(kDeviceFullPath.data()[kDeviceFullPath.size()] == '\0');
+static_assert(kDevicePath.data()[kDevicePath.size()] == '\0');
+
 // An interrupted open is repeated; any other failure is the caller's to judge.
 SysResult openOnce(Env& env, std::string_view path) {
-  const std::string terminated(path);
   SysResult r;
   do {
-    r = env.openDevice(terminated.c_str());
+    r = env.openDevice(path.data());
   } while (!r.ok() && r.error == EINTR);
   return r;
 }
@@ -89,9 +93,12 @@ Result<std::vector<DecodedSocket>, CollectorError> readDeviceSockets(Env& env) {
   // Exactly one read, even after EINTR or a short count: what it returns is the snapshot.
   SysResult got = env.read(device.get(), buffer->data(), buffer->size());
   if (!got.ok()) return fail(CollectorError{CollectorError::DeviceRead{IoError::os(got.error)}});
-  // No system read reports more than it was given; the bound keeps decoding inside the
-  // buffer whatever the Env answers.
-  const std::size_t n = std::min(static_cast<std::size_t>(got.value), buffer->size());
+  // No system read reports more than it was given; a count that does is not used.
+  const std::optional<std::size_t> count = checkedCount(got, buffer->size());
+  if (!count) {
+    return fail(CollectorError{CollectorError::DeviceRead{IoError::fixed(kInvalidReadCount)}});
+  }
+  const std::size_t n = *count;
   if (n % kernel_record::kSize != 0) {
     return fail(CollectorError{CollectorError::Parse{0, "buffer size " + std::to_string(n) +
                                                             " is not a multiple of record size " +

@@ -27,7 +27,8 @@ std::uint64_t deviceBufferSize(std::uint32_t recordCount);
 
 // Every socket the device reports, in device order. Fails with DeviceOpen (both paths
 // refused; the second open's error), Ioctl, VersionMismatch (header or record), DeviceRead
-// (the read failed, or ENOMEM when the buffer cannot be had) or Parse (not whole records).
+// (the read failed or reported a count outside its buffer, or ENOMEM when the buffer or the
+// decoded sockets cannot be had) or Parse (not whole records).
 [[nodiscard]] Result<std::vector<DecodedSocket>, CollectorError> readDeviceSockets(Env& env);
 
 }  // namespace wirelens

@@ -18,7 +18,8 @@ namespace wirelens {
 inline constexpr std::string_view kToolVersion = "wirelens-reader " WIRELENS_VERSION;
 inline constexpr std::int32_t kPlatformFreebsd = 2;
 
-// The host name, decoded lossily as UTF-8; "unknown" when it cannot be read.
+// The host name, decoded lossily as UTF-8; "unknown" when it cannot be read or its text
+// cannot get its memory (and likewise below).
 std::string lookupHostName(Env& env);
 
 // "FreeBSD " and the kern.osrelease text without its trailing zeros; "unknown" (no prefix)

@@ -1,5 +1,7 @@
 #include "platform/freebsd/owner_attribution.h"
 
+#include <new>
+
 #include "platform/freebsd/sysctl_reader.h"
 #include "platform/freebsd/xfile_layout.h"
 #include "records/read_le.h"
@@ -76,7 +78,7 @@ void attributeFromTable(const OwnerTable& table, std::span<DecodedSocket> socket
   }
 }
 
-void attributeOwners(Env& env, std::vector<DecodedSocket>& sockets) {
+void attributeOwners(Env& env, std::vector<DecodedSocket>& sockets) try {
   OwnerTable table;
   {
     Result<SysctlValue, SysctlError> kernFile = readSysctl(env, "kern.file");
@@ -85,6 +87,10 @@ void attributeOwners(Env& env, std::vector<DecodedSocket>& sockets) {
     table = buildOwnerTable(kernFile.value().bytes());
   }
   attributeFromTable(table, sockets);
+} catch (const std::bad_alloc&) {
+  // The buffer and the table report refused memory as values. What else the step
+  // allocates (on hosts without kern.file, the table gathered from /proc; the texts of a
+  // read's error) is caught here: short of memory, the pass goes without owners.
 }
 
 }  // namespace wirelens

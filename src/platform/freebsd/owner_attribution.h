@@ -23,7 +23,7 @@ OwnerTable buildOwnerTable(std::span<const std::byte> kernFile);
 void attributeFromTable(const OwnerTable& table, std::span<DecodedSocket> sockets);
 
 // Reads kern.file and attributes the sockets from it. Failures are absorbed: an unreadable
-// table leaves every socket as it was.
+// table, or one that cannot get its memory, leaves every socket as it was.
 void attributeOwners(Env& env, std::vector<DecodedSocket>& sockets);
 
 }  // namespace wirelens

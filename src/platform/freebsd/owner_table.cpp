@@ -1,14 +1,24 @@
 #include "platform/freebsd/owner_table.h"
 
 #include <bit>
+#include <new>
 
 namespace wirelens {
 
-OwnerTable::OwnerTable(std::size_t maxKeys) : maxKeys_(maxKeys) {
-  if (maxKeys == 0) return;
+OwnerTable::OwnerTable(std::size_t maxKeys) noexcept {
+  // No kern.file value comes near a quarter of what a vector can index; such a count gets
+  // no room, as a refused allocation does.
+  if (maxKeys == 0 || maxKeys > slots_.max_size() / 4) return;
   // At most three slots in four taken, so that probe runs stay short.
   const std::size_t capacity = std::bit_ceil(maxKeys + maxKeys / 3 + 1);
-  slots_.assign(capacity, Slot{kFree, {}});
+  // The table is sized by kern.file's data. Without its memory it stays empty, which leaves
+  // the pass without owners, as any other trouble with the table does.
+  try {
+    slots_.assign(capacity, Slot{kFree, {}});
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  maxKeys_ = maxKeys;
   shift_ = static_cast<unsigned>(64 - std::countr_zero(capacity));
 }
 

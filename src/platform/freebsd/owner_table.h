@@ -20,8 +20,8 @@ struct SocketOwner {
 class OwnerTable {
  public:
   OwnerTable() = default;
-  // Room for up to maxKeys distinct keys.
-  explicit OwnerTable(std::size_t maxKeys);
+  // Room for up to maxKeys distinct keys; room for none when the memory cannot be had.
+  explicit OwnerTable(std::size_t maxKeys) noexcept;
 
   // Adds key -> owner unless the table holds the key already: the first entry wins. Adds
   // nothing once maxKeys distinct keys are held.

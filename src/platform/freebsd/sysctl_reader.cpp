@@ -1,6 +1,5 @@
 #include "platform/freebsd/sysctl_reader.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <string>
@@ -41,7 +40,9 @@ Result<SysctlValue, SysctlError> readSysctl(Env& env, std::string_view name) {
   if (const int error = env.sysctlByName(terminated.c_str(), target, &stored); error != 0) {
     return readFailed(name, IoError::os(error));
   }
-  return SysctlValue{std::move(*buffer), std::min(stored, capacity)};
+  // The kernel never stores more than it was given room for; a length beyond it is not used.
+  if (stored > capacity) return readFailed(name, IoError::fixed(kInvalidSysctlLength));
+  return SysctlValue{std::move(*buffer), stored};
 }
 
 }  // namespace wirelens

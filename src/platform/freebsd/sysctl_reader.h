@@ -24,7 +24,8 @@ struct SysctlValue {
 
 // Fails with ReadFailed{name, source}: source is the wrapped NulByteError when the name holds
 // a zero byte (no call is made), else the errno of the failing call, or ENOMEM when the
-// buffer cannot be had or the value grew past the headroom between the two calls.
+// buffer cannot be had or the value grew past the headroom between the two calls, or the
+// fixed kInvalidSysctlLength when the read reports more bytes than the buffer holds.
 [[nodiscard]] Result<SysctlValue, SysctlError> readSysctl(Env& env, std::string_view name);
 
 }  // namespace wirelens
