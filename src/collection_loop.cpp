@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "document/batch_writer.h"
+#include "gathering_sink.h"
 #include "output_sink.h"
 #include "pass_timing.h"
 #include "platform/freebsd/device_reader.h"
@@ -38,8 +39,8 @@ BatchMetadata makeMetadata(Env& env, const CollectionResult& collected, std::uin
   metadata.timestampNs = epochNanoseconds(env.realtimeNow());
   metadata.hostname = lookupHostName(env);
   metadata.osVersion = lookupOsVersion(env);
-  metadata.platform = kPlatformFreebsd;
-  metadata.dataSources = {kSourceFreebsdKld, kSourceKernFile};
+  metadata.platform = number(Platform::freebsd);
+  metadata.dataSources = {number(DataSource::freebsdKld), number(DataSource::kernFile)};
   metadata.collectionDurationNs = collected.collectionDurationNs;
   metadata.intervalMs = intervalMs;
   metadata.batchSequence = batchSequence;
@@ -52,6 +53,7 @@ BatchMetadata makeMetadata(Env& env, const CollectionResult& collected, std::uin
 
 Result<Done, TopLevelError> runCollection(Env& env, const Options& options) {
   OutputSink sink(env);
+  GatheringSink gathering;
   const OutputStyle style = options.pretty ? OutputStyle::pretty : OutputStyle::compact;
   const std::uint32_t intervalMs = intervalMilliseconds(options.interval);
   // count 0 wraps to the largest value, which the counter never exceeds.
@@ -68,8 +70,9 @@ Result<Done, TopLevelError> runCollection(Env& env, const Options& options) {
     ++batchCounter;
     batch.metadata = makeMetadata(env, collected.value(), intervalMs, batchCounter);
     batch.summary = buildSummary(batch.records, intervalMs, epochNanoseconds(env.realtimeNow()));
-    Result<Done, TopLevelError> emitted =
-        sink.emit([&](ByteSink& out) { return writeBatch(batch, style, out); });
+    Result<Done, TopLevelError> emitted = sink.emit([&](ByteSink& out) {
+      return gathering.gather(out, [&](ByteSink& text) { return writeBatch(batch, style, text); });
+    });
     if (!emitted.ok()) {
       sink.close();
       return emitted;

@@ -1,9 +1,8 @@
 // Host facts for every document's metadata: the host name and the OS release, looked up
-// afresh in each pass, and the constant tool version and platform. Lookups never fail a
+// afresh in each pass, and the constant tool version. Lookups never fail a
 // pass: whatever goes wrong, the fact reads "unknown".
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,7 +11,6 @@
 namespace wirelens {
 
 inline constexpr std::string_view kToolVersion = "wirelens-reader 0.1.0";
-inline constexpr std::int32_t kPlatformFreebsd = 2;
 
 // The host name, decoded lossily as UTF-8; "unknown" when it cannot be read.
 std::string lookupHostName(Env& env);
