@@ -96,8 +96,9 @@ void writeMember(JsonWriter& writer, const T& object) {
     for (std::int32_t n : v) {
       if (names.quoted(n).empty()) return writer.fail(invalidVariant(n));
     }
-    writer.memberQuotedNames(key, std::span<const std::int32_t>(v.begin(), v.size()),
-                             [&names](std::int32_t n) { return names.quoted(n); });
+    writer.memberQuotedNames(
+        key, std::span<const std::int32_t>(v.begin(), v.size()),
+        [](std::int32_t n) { return EnumerationOf<typename M::Type>::kNames.quoted(n); });
   } else if constexpr (kKind == Kind::object) {
     writer.writeKey(key);
     ObjectWriterOf<typename M::Type>::write(writer, v);
