@@ -53,7 +53,6 @@ BatchMetadata makeMetadata(Env& env, const CollectionResult& collected, std::uin
 
 Result<Done, TopLevelError> runCollection(Env& env, const Options& options) {
   OutputSink sink(env);
-  GatheringSink gathering;
   const OutputStyle style = options.pretty ? OutputStyle::pretty : OutputStyle::compact;
   const std::uint32_t intervalMs = intervalMilliseconds(options.interval);
   // count 0 wraps to the largest value, which the counter never exceeds.
@@ -71,6 +70,10 @@ Result<Done, TopLevelError> runCollection(Env& env, const Options& options) {
     batch.metadata = makeMetadata(env, collected.value(), intervalMs, batchCounter);
     batch.summary = buildSummary(batch.records, intervalMs, epochNanoseconds(env.realtimeNow()));
     Result<Done, TopLevelError> emitted = sink.emit([&](ByteSink& out) {
+      // One gathering buffer per document: taken from the memory the pass has just freed,
+      // it lies among the pass's own blocks; one buffer kept for the whole run measured 2 to
+      // 4 % slower at 100,000 sockets.
+      GatheringSink gathering;
       return gathering.gather(out, [&](ByteSink& text) { return writeBatch(batch, style, text); });
     });
     if (!emitted.ok()) {

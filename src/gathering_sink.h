@@ -2,7 +2,8 @@
 // the sink below in one append. Below it sits the output sink, which writes a piece of its
 // buffer's size or more straight to standard output, so a large document leaves in one
 // system call per piece instead of one per 8 KiB; a document shorter than a piece reaches
-// the sink below as one piece when it is complete. One gathering buffer serves the whole run.
+// the sink below as one piece when it is complete. A sink can gather one document after
+// another.
 #pragma once
 
 #include <cstddef>
