@@ -6,7 +6,7 @@
 #include <random>
 
 #include "document/batch_writer.h"
-#include "json/string_sink.h"
+#include "memory_sinks.h"
 #include "platform/freebsd/owner_attribution.h"
 #include "platform/freebsd/xfile_layout.h"
 #include "records/pass_summary.h"
@@ -91,7 +91,7 @@ std::unique_ptr<PassFixture> build(std::size_t count) {
   m.platform = 2;
   m.osVersion = "FreeBSD 14.1-RELEASE";
   m.intervalMs = 1000;
-  m.dataSources = {kSourceFreebsdKld, kSourceKernFile};
+  m.dataSources = {number(DataSource::freebsdKld), number(DataSource::kernFile)};
   m.collectionDurationNs = 41234567;
   m.pcblistGeneration = count;
   m.batchSequence = 17;
@@ -107,6 +107,11 @@ std::unique_ptr<PassFixture> build(std::size_t count) {
 }
 
 }  // namespace
+
+bool writeCompact(GatheringSink& gathering, const Batch& batch, ByteSink& sink, OutputStyle style) {
+  return gathering.gather(sink, [&](ByteSink& text) { return writeBatch(batch, style, text); })
+      .ok();
+}
 
 const PassFixture& passFixture(std::size_t count) {
   static std::map<std::size_t, std::unique_ptr<PassFixture>> built;

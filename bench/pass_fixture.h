@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "document/batch.h"
+#include "gathering_sink.h"
+#include "json/json_writer.h"
 #include "records/decoded_socket.h"
 
 namespace wirelens::bench {
@@ -30,6 +32,11 @@ struct PassFixture {
     return std::as_bytes(std::span<const char>(deviceBytes.data(), deviceBytes.size()));
   }
 };
+
+// Writes the batch as the collection loop does, gathered into pieces on their way to the
+// sink; false when writing failed.
+bool writeCompact(GatheringSink& gathering, const Batch& batch, ByteSink& sink,
+                  OutputStyle style = OutputStyle::compact);
 
 // Built on first use and kept for the whole run.
 const PassFixture& passFixture(std::size_t count);

@@ -46,13 +46,13 @@ for n in $counts; do
   if [ "$n" -eq 0 ]; then
     : >"$capture"
   else
-    "$build/tests/emulator/tools/wirelens-capture" --synthetic "$n" --seed "$seed" -o "$capture"
+    "$build/tools/wirelens-capture" --synthetic "$n" --seed "$seed" -o "$capture"
   fi
   echo "records $capture" >"$work/scenario_$n.txt"
   runs+=("$n")
 done
 
-LIB="$PWD/$build/tests/emulator/libwirelens_device_emulator.so" READER="$PWD/$build/wirelens-reader" \
+LIB="$PWD/$build/tools/libwirelens_device_emulator.so" READER="$PWD/$build/wirelens-reader" \
   WORK="$work" PASSES="$passes" REPEAT="${WIRELENS_E2E_REPEAT:-3}" python3 - "${runs[@]}" <<'PY'
 import json, os, statistics, subprocess, sys, time
 

@@ -6,10 +6,10 @@
 #include <benchmark/benchmark.h>
 
 #include "document/batch_writer.h"
-#include "json/string_sink.h"
+#include "memory_sinks.h"
 #include "pass_fixture.h"
 #include "platform/freebsd/owner_attribution.h"
-#include "platform/proc_open_files.h"
+#include "platform/kern_file_standin.h"
 #include "records/pass_summary.h"
 #include "records/record_assembly.h"
 #include "records/record_decoder.h"
@@ -78,9 +78,10 @@ BENCHMARK(Summary)->Apply(socketCounts);
 void writeJson(benchmark::State& state, OutputStyle style, double budgetNs) {
   const PassFixture& f = passFixture(sockets(state));
   std::uint64_t bytes = 0;
+  GatheringSink gathering;
   for (auto _ : state) {
     DiscardingSink sink;
-    if (!writeBatch(f.batch, style, sink).ok()) state.SkipWithError("writeBatch failed");
+    if (!writeCompact(gathering, f.batch, sink, style)) state.SkipWithError("writeBatch failed");
     bytes += sink.byteCount();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
@@ -102,6 +103,7 @@ BENCHMARK(JsonPretty)->Apply(socketCounts);
 void WholePass(benchmark::State& state) {
   const PassFixture& f = passFixture(sockets(state));
   std::uint64_t bytes = 0;
+  GatheringSink gathering;
   for (auto _ : state) {
     auto decoded = decodeRecords(f.device(), f.count);
     std::vector<DecodedSocket>& socketsOfPass = decoded.value();
@@ -111,7 +113,7 @@ void WholePass(benchmark::State& state) {
     batch.records = assembleRecords(socketsOfPass);
     batch.summary = buildSummary(batch.records, 1000, 1718000000173456789ull);
     DiscardingSink sink;
-    if (!writeBatch(batch, OutputStyle::compact, sink).ok()) state.SkipWithError("failed");
+    if (!writeCompact(gathering, batch, sink)) state.SkipWithError("failed");
     bytes += sink.byteCount();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(bytes));

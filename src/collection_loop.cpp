@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "document/batch_writer.h"
+#include "gathering_sink.h"
 #include "output_sink.h"
 #include "pass_timing.h"
 #include "platform/freebsd/device_reader.h"
@@ -40,8 +41,8 @@ BatchMetadata makeMetadata(Env& env, const CollectionResult& collected, std::uin
   metadata.timestampNs = epochNanoseconds(env.realtimeNow());
   metadata.hostname = lookupHostName(env);
   metadata.osVersion = lookupOsVersion(env);
-  metadata.platform = kPlatformFreebsd;
-  metadata.dataSources = {kSourceFreebsdKld, kSourceKernFile};
+  metadata.platform = number(Platform::freebsd);
+  metadata.dataSources = {number(DataSource::freebsdKld), number(DataSource::kernFile)};
   metadata.collectionDurationNs = collected.collectionDurationNs;
   metadata.intervalMs = intervalMs;
   metadata.batchSequence = batchSequence;
@@ -86,8 +87,13 @@ Result<Done, TopLevelError> runCollection(Env& env, const Options& options) {
       return fail(withContext(kBuildContext, std::move(built).error()));
     }
     const Batch& batch = built.value();
-    Result<Done, TopLevelError> emitted =
-        sink.emit([&](ByteSink& out) { return writeBatch(batch, style, out); });
+    Result<Done, TopLevelError> emitted = sink.emit([&](ByteSink& out) {
+      // One gathering buffer per document: taken from the memory the pass has just freed,
+      // it lies among the pass's own blocks; one buffer kept for the whole run measured 2 to
+      // 4 % slower at 100,000 sockets.
+      GatheringSink gathering;
+      return gathering.gather(out, [&](ByteSink& text) { return writeBatch(batch, style, text); });
+    });
     if (!emitted.ok()) {
       sink.close();
       return emitted;

@@ -45,49 +45,33 @@ std::optional<IoError> OutputSink::drainBuffer() {
   return error;
 }
 
-bool OutputSink::makeRoom(std::size_t size) {
-  if (!buffer_ || size > kCapacity) {
-    failure_ = IoError::fixed("failed to write the buffered data");
-    return false;
-  }
-  if (auto error = drainBuffer()) {
-    failure_ = *error;
-    return false;
-  }
-  return true;
+std::optional<IoError> OutputSink::makeRoom(std::size_t size) {
+  if (!buffer_ || size > kCapacity) return IoError::fixed("failed to write the buffered data");
+  return drainBuffer();
 }
 
-bool OutputSink::appendSlow(const char* data, std::size_t size) {
-  if (!buffer_) {
-    failure_ = IoError::fixed("failed to write the buffered data");
-    return false;
-  }
-  if (auto error = drainBuffer()) {
-    failure_ = *error;
-    return false;
-  }
+std::optional<IoError> OutputSink::takeSlow(const char* data, std::size_t size) {
+  if (!buffer_) return IoError::fixed("failed to write the buffered data");
+  if (std::optional<IoError> error = drainBuffer()) return error;
   if (size < kCapacity) {
     std::memcpy(cursor_, data, size);
     cursor_ += size;
-    return true;
+    return std::nullopt;
   }
   std::size_t taken = 0;
-  if (auto error = writeOut(data, size, taken)) {
-    failure_ = *error;
-    return false;
-  }
-  return true;
+  return writeOut(data, size, taken);
 }
 
 Result<Done, TopLevelError> OutputSink::emit(const Serializer& serialize) {
-  failure_.reset();
+  clearFailure();
+  if (buffer_) end_ = buffer_.get() + kCapacity;
   Result<Done, SerializerError> written = serialize(*this);
   if (!written.ok()) {
     return fail(
         withContext(kWriteContext, OutputError{OutputError::Serialization{written.error()}}));
   }
   if (!append("\n", 1)) {
-    return fail(withContext(kWriteContext, OutputError{OutputError::Io{*failure_}}));
+    return fail(withContext(kWriteContext, OutputError{OutputError::Io{*failure()}}));
   }
   if (auto error = drainBuffer()) {
     return fail(withContext(kFlushContext, OutputError{OutputError::Io{*error}}));

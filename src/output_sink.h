@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,7 +18,7 @@ namespace wirelens {
 class OutputSink final : public ByteSink {
  public:
   static constexpr std::size_t kCapacity = 8192;
-  using Serializer = std::function<Result<Done, SerializerError>(ByteSink&)>;
+  using Serializer = wirelens::Serializer;
 
   explicit OutputSink(Env& env);
   ~OutputSink() override;
@@ -36,8 +35,8 @@ class OutputSink final : public ByteSink {
   std::size_t buffered() const { return static_cast<std::size_t>(cursor_ - buffer_.get()); }
 
  protected:
-  bool appendSlow(const char* data, std::size_t size) override;
-  bool makeRoom(std::size_t size) override;
+  std::optional<IoError> takeSlow(const char* data, std::size_t size) override;
+  std::optional<IoError> makeRoom(std::size_t size) override;
 
  private:
   // Writes all bytes to descriptor 1: the rest after a partial write, again after EINTR;

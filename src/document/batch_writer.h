@@ -1,8 +1,9 @@
-// Writes a Batch as one JSON document: metadata, records and summary, each member written by
-// the presence rules, member counts taken before each object opens. The line feed after the
-// document is the caller's. Stops at the first failure: a sink failure (SerializerError
-// holding the IoError) or an unnamed enumeration number ("Invalid variant N"); what was
-// appended before it stays appended.
+// Writes a Batch as one JSON document into the sink it is given: metadata, records and
+// summary, each object written from its table by the presence rules, member counts taken
+// before each object opens. The line feed after the document, and how the text is buffered
+// on its way out, are the caller's. Stops at the first failure: a sink failure
+// (SerializerError holding the IoError) or an unnamed enumeration number ("Invalid variant
+// N"); what was appended before it stays appended.
 #pragma once
 
 #include "document/batch.h"
@@ -14,10 +15,5 @@ namespace wirelens {
 
 [[nodiscard]] Result<Done, SerializerError> writeBatch(const Batch& batch, OutputStyle style,
                                                        ByteSink& sink);
-
-// The parts on their own, for callers that hold a writer already.
-[[nodiscard]] JsonStatus writeMetadata(JsonWriter& writer, const BatchMetadata& metadata);
-[[nodiscard]] JsonStatus writeSummary(JsonWriter& writer, const BatchSummary& summary);
-[[nodiscard]] JsonStatus writeStateCount(JsonWriter& writer, const StateCount& stateCount);
 
 }  // namespace wirelens

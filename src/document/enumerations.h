@@ -1,7 +1,7 @@
-// The four enumerations of the output document and their name tables. Documents hold them
-// as signed 32-bit numbers so that any number can reach the writer; a number is named only
-// when it is written, and a number without a name ends the document. Names are kept as
-// ready JSON strings, quotes included, and need no escaping.
+// The names of the four enumerations of the output document (numbers in value_types.h). A
+// number is named only when it is written, and a number without a name ends the document.
+// Names are kept as ready JSON strings, quotes included, and need no escaping.
+// EnumerationOf<E> gives an enumeration's type name and name table to the schema tables.
 #pragma once
 
 #include <array>
@@ -10,41 +10,9 @@
 #include <optional>
 #include <string_view>
 
+#include "document/value_types.h"
+
 namespace wirelens {
-
-enum class TcpState : std::int32_t {
-  none = 0,
-  closed = 1,
-  listen = 2,
-  synSent = 3,
-  synReceived = 4,
-  established = 5,
-  closeWait = 6,
-  finWait1 = 7,
-  closing = 8,
-  lastAck = 9,
-  finWait2 = 10,
-  timeWait = 11,
-};
-
-enum class IpVersion : std::int32_t { none = 0, v4 = 1, v6 = 2 };
-
-enum class Platform : std::int32_t { none = 0, macos = 1, freebsd = 2 };
-
-enum class DataSource : std::int32_t {
-  unknown = 0,
-  macosPcblistN = 1,
-  macosTcpConnInfo = 2,
-  freebsdPcblist = 3,
-  freebsdTcpInfo = 4,
-  freebsdKld = 5,
-  kernFile = 6,
-};
-
-template <typename Enum>
-constexpr std::int32_t number(Enum value) {
-  return static_cast<std::int32_t>(value);
-}
 
 // Names of the numbers 0 to size-1; an empty entry is a number without a name, and so is
 // every number outside the table.
@@ -54,6 +22,8 @@ class NameTable {
   constexpr explicit NameTable(const std::array<std::string_view, N>& quoted)
       : quoted_(quoted.data()), size_(N) {}
 
+  // Numbers 0 to size()-1 may have names.
+  constexpr std::size_t size() const { return size_; }
   // The name as a JSON string with its quotes, or an empty view when there is none.
   constexpr std::string_view quoted(std::int32_t number) const {
     if (number < 0 || static_cast<std::size_t>(number) >= size_) return {};
@@ -64,6 +34,14 @@ class NameTable {
     const std::string_view q = quoted(number);
     if (q.empty()) return std::nullopt;
     return q.substr(1, q.size() - 2);
+  }
+  // The longest name, quotes included.
+  constexpr std::size_t longestQuoted() const {
+    std::size_t longest = 0;
+    for (std::size_t n = 0; n < size_; ++n) {
+      if (quoted_[n].size() > longest) longest = quoted_[n].size();
+    }
+    return longest;
   }
 
  private:
@@ -107,17 +85,28 @@ inline constexpr NameTable kIpVersionNames{enum_detail::kIpVersion};
 inline constexpr NameTable kPlatformNames{enum_detail::kPlatform};
 inline constexpr NameTable kDataSourceNames{enum_detail::kDataSource};
 
-inline std::optional<std::string_view> tcpStateName(std::int32_t n) {
-  return kTcpStateNames.name(n);
-}
-inline std::optional<std::string_view> ipVersionName(std::int32_t n) {
-  return kIpVersionNames.name(n);
-}
-inline std::optional<std::string_view> platformName(std::int32_t n) {
-  return kPlatformNames.name(n);
-}
-inline std::optional<std::string_view> dataSourceName(std::int32_t n) {
-  return kDataSourceNames.name(n);
-}
+// An enumeration's type name (as the schema calls it) and its names.
+template <typename Enum>
+struct EnumerationOf;
+template <>
+struct EnumerationOf<TcpState> {
+  static constexpr std::string_view kTypeName = "TcpState";
+  static constexpr const NameTable& kNames = kTcpStateNames;
+};
+template <>
+struct EnumerationOf<IpVersion> {
+  static constexpr std::string_view kTypeName = "IpVersion";
+  static constexpr const NameTable& kNames = kIpVersionNames;
+};
+template <>
+struct EnumerationOf<Platform> {
+  static constexpr std::string_view kTypeName = "Platform";
+  static constexpr const NameTable& kNames = kPlatformNames;
+};
+template <>
+struct EnumerationOf<DataSource> {
+  static constexpr std::string_view kTypeName = "DataSource";
+  static constexpr const NameTable& kNames = kDataSourceNames;
+};
 
 }  // namespace wirelens

@@ -1,7 +1,8 @@
-// SocketRecord: one socket's output record, 78 members in document order. The seven plain
-// members are public fields (written unless they hold their default); the 71 optional
-// members live in typed slots behind one presence mask, read and set by name through
-// get/set/assign<RecordField::...>. The mask makes counting the members to write a popcount.
+// SocketRecord: one socket's output record, 78 members in document order, declared once in
+// ObjectSchema<SocketRecord>::kMembers below. The seven plain members are public fields
+// (SocketRecordFields); the 71 optional members live in typed slots behind one presence
+// mask, read and set by key: record.set<"sndCwnd">(14480), record.get<"rttUs">(). The mask
+// makes counting the members to write a popcount.
 #pragma once
 
 #include <array>
@@ -13,257 +14,241 @@
 #include <tuple>
 #include <utility>
 
-#include "records/decoded_socket.h"
+#include "document/member_table.h"
+#include "document/value_types.h"
 
 namespace wirelens {
 
-// The optional members, in document order.
-enum class RecordField : std::uint8_t {
-  socketId,
-  tcpFlags,
-  sndCwnd,
-  sndSsthresh,
-  sndWnd,
-  rcvWnd,
-  maxseg,
-  ccAlgo,
-  tcpStack,
-  rttUs,
-  rttvarUs,
-  rtoUs,
-  rttMinUs,
-  rttCurUs,
-  rttUpdateCount,
-  sndNxt,
-  sndUna,
-  sndMax,
-  rcvNxt,
-  rcvAdv,
-  sndWscale,
-  rcvWscale,
-  rexmitPackets,
-  oooPackets,
-  zerowinProbes,
-  dupacks,
-  sackBlocks,
-  dsackBytes,
-  dsackPackets,
-  rxtShift,
-  txBytes,
-  rxBytes,
-  txPackets,
-  rxPackets,
-  retransmitBytes,
-  oooBytes,
-  retransmitPacketsTotal,
-  timerRexmtMs,
-  timerPersistMs,
-  timerKeepMs,
-  timer2mslMs,
-  timerDelackMs,
-  idleTimeMs,
-  sndBufUsed,
-  sndBufHiwat,
-  rcvBufUsed,
-  rcvBufHiwat,
-  pid,
-  effectivePid,
-  uid,
-  fd,
-  command,
-  ecnFlags,
-  ecnCeDelivered,
-  ecnCeReceived,
-  negotiatedOptions,
-  tfoStateMacos,
-  tfoNegotiated,
-  inLossRecovery,
-  reorderingDetected,
-  tlpProbesSent,
-  tlpBytesSent,
-  encapsPort,
-  inpGencnt,
-  startTimeSecs,
-  deltaRexmitPackets,
-  deltaOooPackets,
-  deltaZerowin,
-  connectionAgeMs,
-  deltaTxBytes,
-  deltaRxBytes,
-};
-inline constexpr std::size_t kRecordFieldCount = 71;
-
-enum class ValueKind : std::uint8_t { u32, i32, u64, i64, boolean, text };
-
-constexpr ValueKind kindOf(RecordField field) {
-  using enum RecordField;
-  switch (field) {
-    case socketId:
-    case txBytes:
-    case rxBytes:
-    case txPackets:
-    case rxPackets:
-    case retransmitBytes:
-    case oooBytes:
-    case retransmitPacketsTotal:
-    case tlpBytesSent:
-    case inpGencnt:
-    case connectionAgeMs:
-      return ValueKind::u64;
-    case deltaTxBytes:
-    case deltaRxBytes:
-      return ValueKind::i64;
-    case pid:
-    case effectivePid:
-    case fd:
-    case deltaRexmitPackets:
-    case deltaOooPackets:
-    case deltaZerowin:
-      return ValueKind::i32;
-    case tfoNegotiated:
-    case inLossRecovery:
-    case reorderingDetected:
-      return ValueKind::boolean;
-    case ccAlgo:
-    case tcpStack:
-    case command:
-      return ValueKind::text;
-    default:
-      return ValueKind::u32;
-  }
-}
-
-namespace record_detail {
-
-template <ValueKind K>
-struct KindValue;
-template <>
-struct KindValue<ValueKind::u32> {
-  using type = std::uint32_t;
-};
-template <>
-struct KindValue<ValueKind::i32> {
-  using type = std::int32_t;
-};
-template <>
-struct KindValue<ValueKind::u64> {
-  using type = std::uint64_t;
-};
-template <>
-struct KindValue<ValueKind::i64> {
-  using type = std::int64_t;
-};
-template <>
-struct KindValue<ValueKind::boolean> {
-  using type = bool;
-};
-template <>
-struct KindValue<ValueKind::text> {
-  using type = std::string;
-};
-
-// Position of a field among the fields of its kind.
-constexpr std::size_t slotOf(RecordField field) {
-  std::size_t slot = 0;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(field); ++i) {
-    if (kindOf(static_cast<RecordField>(i)) == kindOf(field)) ++slot;
-  }
-  return slot;
-}
-
-constexpr std::size_t slotCount(ValueKind kind) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < kRecordFieldCount; ++i) {
-    if (kindOf(static_cast<RecordField>(i)) == kind) ++count;
-  }
-  return count;
-}
-
-static_assert(static_cast<std::size_t>(RecordField::deltaRxBytes) + 1 == kRecordFieldCount);
-
-// A variable template makes sure the slot is worked out while compiling, not per access.
-template <RecordField F>
-inline constexpr std::size_t kSlot = slotOf(F);
-
-}  // namespace record_detail
-
-template <RecordField F>
-using FieldValue = typename record_detail::KindValue<kindOf(F)>::type;
-
-class SocketRecord {
- public:
-  // Plain members. Address bytes are held as they are written (4 bytes IPv4, 16 IPv6).
-  Address localAddr;
+// The plain members, in the order of their declaration below.
+struct SocketRecordFields {
+  Address localAddr;  // bytes as they are written (4 bytes IPv4, 16 IPv6)
   Address remoteAddr;
   std::uint32_t localPort = 0;
   std::uint32_t remotePort = 0;
   std::int32_t ipVersion = 0;  // IpVersion
   std::int32_t state = 0;      // TcpState
-  DataSourceList sources;      // DataSource codes
+  DataSourceList sources;      // DataSource numbers
+};
 
-  bool has(RecordField field) const {
-    const auto bit = static_cast<std::size_t>(field);
-    return (present_[bit / 64] >> (bit % 64) & 1) != 0;
+class SocketRecord;
+
+template <>
+struct ObjectSchema<SocketRecord> {
+  using R = SocketRecordFields;
+  using K = Kind;
+  static constexpr std::string_view kTypeName = "SocketRecord";
+  static constexpr std::tuple kMembers{
+      Plain<K::bytes, &R::localAddr>{"localAddr"},
+      Plain<K::bytes, &R::remoteAddr>{"remoteAddr"},
+      Plain<K::u32, &R::localPort>{"localPort"},
+      Plain<K::u32, &R::remotePort>{"remotePort"},
+      Plain<K::enumeration, &R::ipVersion, IpVersion>{"ipVersion"},
+      Slot<K::u64>{"socketId"},
+      Plain<K::enumeration, &R::state, TcpState>{"state"},
+      Slot<K::u32>{"tcpFlags"},
+      Slot<K::u32>{"sndCwnd"},
+      Slot<K::u32>{"sndSsthresh"},
+      Slot<K::u32>{"sndWnd"},
+      Slot<K::u32>{"rcvWnd"},
+      Slot<K::u32>{"maxseg"},
+      Slot<K::string>{"ccAlgo"},
+      Slot<K::string>{"tcpStack"},
+      Slot<K::u32>{"rttUs"},
+      Slot<K::u32>{"rttvarUs"},
+      Slot<K::u32>{"rtoUs"},
+      Slot<K::u32>{"rttMinUs"},
+      Slot<K::u32>{"rttCurUs"},
+      Slot<K::u32>{"rttUpdateCount"},
+      Slot<K::u32>{"sndNxt"},
+      Slot<K::u32>{"sndUna"},
+      Slot<K::u32>{"sndMax"},
+      Slot<K::u32>{"rcvNxt"},
+      Slot<K::u32>{"rcvAdv"},
+      Slot<K::u32>{"sndWscale"},
+      Slot<K::u32>{"rcvWscale"},
+      Slot<K::u32>{"rexmitPackets"},
+      Slot<K::u32>{"oooPackets"},
+      Slot<K::u32>{"zerowinProbes"},
+      Slot<K::u32>{"dupacks"},
+      Slot<K::u32>{"sackBlocks"},
+      Slot<K::u32>{"dsackBytes"},
+      Slot<K::u32>{"dsackPackets"},
+      Slot<K::u32>{"rxtShift"},
+      Slot<K::u64>{"txBytes"},
+      Slot<K::u64>{"rxBytes"},
+      Slot<K::u64>{"txPackets"},
+      Slot<K::u64>{"rxPackets"},
+      Slot<K::u64>{"retransmitBytes"},
+      Slot<K::u64>{"oooBytes"},
+      Slot<K::u64>{"retransmitPacketsTotal"},
+      Slot<K::u32>{"timerRexmtMs"},
+      Slot<K::u32>{"timerPersistMs"},
+      Slot<K::u32>{"timerKeepMs"},
+      Slot<K::u32>{"timer2mslMs"},
+      Slot<K::u32>{"timerDelackMs"},
+      Slot<K::u32>{"idleTimeMs"},
+      Slot<K::u32>{"sndBufUsed"},
+      Slot<K::u32>{"sndBufHiwat"},
+      Slot<K::u32>{"rcvBufUsed"},
+      Slot<K::u32>{"rcvBufHiwat"},
+      Slot<K::i32>{"pid"},
+      Slot<K::i32>{"effectivePid"},
+      Slot<K::u32>{"uid"},
+      Slot<K::i32>{"fd"},
+      Slot<K::string>{"command"},
+      Slot<K::u32>{"ecnFlags"},
+      Slot<K::u32>{"ecnCeDelivered"},
+      Slot<K::u32>{"ecnCeReceived"},
+      Slot<K::u32>{"negotiatedOptions"},
+      Slot<K::u32>{"tfoStateMacos"},
+      Slot<K::boolean>{"tfoNegotiated"},
+      Slot<K::boolean>{"inLossRecovery"},
+      Slot<K::boolean>{"reorderingDetected"},
+      Slot<K::u32>{"tlpProbesSent"},
+      Slot<K::u64>{"tlpBytesSent"},
+      Slot<K::u32>{"encapsPort"},
+      Slot<K::u64>{"inpGencnt"},
+      Slot<K::u32>{"startTimeSecs"},
+      Slot<K::i32>{"deltaRexmitPackets"},
+      Slot<K::i32>{"deltaOooPackets"},
+      Slot<K::i32>{"deltaZerowin"},
+      Slot<K::u64>{"connectionAgeMs"},
+      Slot<K::i64>{"deltaTxBytes"},
+      Slot<K::i64>{"deltaRxBytes"},
+      Plain<K::enumerationList, &R::sources, DataSource>{"sources"},
+  };
+};
+
+namespace record_detail {
+
+template <std::size_t... I>
+constexpr std::array<Kind, sizeof...(I)> slotKinds(std::index_sequence<I...>) {
+  // Members held as fields count as no slot kind (object never occurs in this table).
+  return {(MemberAt<SocketRecord, I>::kHeldInSlot ? MemberAt<SocketRecord, I>::kKind
+                                                  : Kind::object)...};
+}
+inline constexpr auto kSlotKinds =
+    slotKinds(std::make_index_sequence<kMemberCount<SocketRecord>>{});
+
+// Position of member i among the slots of its kind; the number of slots of a kind.
+constexpr std::size_t slotOf(std::size_t i) {
+  std::size_t slot = 0;
+  for (std::size_t j = 0; j < i; ++j) slot += kSlotKinds[j] == kSlotKinds[i];
+  return slot;
+}
+constexpr std::size_t slotCount(Kind kind) {
+  std::size_t count = 0;
+  for (Kind k : kSlotKinds) count += k == kind;
+  return count;
+}
+
+// The slot kinds, in the order of the record's slot arrays.
+inline constexpr std::array<Kind, 6> kSlotOrder = {Kind::u32, Kind::i32,     Kind::u64,
+                                                   Kind::i64, Kind::boolean, Kind::string};
+constexpr std::size_t slotArrayOf(Kind kind) {
+  for (std::size_t i = 0; i < kSlotOrder.size(); ++i) {
+    if (kSlotOrder[i] == kind) return i;
+  }
+  return kSlotOrder.size();
+}
+constexpr bool everySlotHasAnArray() {
+  for (Kind k : kSlotKinds) {
+    if (k != Kind::object && slotArrayOf(k) == kSlotOrder.size()) return false;
+  }
+  return true;
+}
+static_assert(everySlotHasAnArray(), "a slot member of a kind the record has no array for");
+
+// The mask has one bit per member of the table; plain members never set theirs.
+inline constexpr std::size_t kMaskWords = (kMemberCount<SocketRecord> + 63) / 64;
+static_assert(kMaskWords == 2, "presentCount adds exactly two words");
+
+template <Kind K>
+using Slots = std::array<typename HeldAs<K>::type, slotCount(K)>;
+
+}  // namespace record_detail
+
+class SocketRecord : public SocketRecordFields {
+ public:
+  template <MemberName Name>
+  static constexpr std::size_t kIndex = memberIndex<SocketRecord>(Name.view());
+  template <MemberName Name>
+  using ValueOf = typename HeldAs<MemberAt<SocketRecord, kIndex<Name>>::kKind>::type;
+
+  // By key, for the optional members.
+  template <MemberName Name>
+  bool has() const {
+    static_assert(MemberAt<SocketRecord, kIndex<Name>>::kHeldInSlot, "not an optional member");
+    return hasSlot(kIndex<Name>);
+  }
+  template <MemberName Name>
+  std::optional<ValueOf<Name>> get() const {
+    if (!has<Name>()) return std::nullopt;
+    return slot<kIndex<Name>>();
+  }
+  // The held value; meaningful only when has<Name>().
+  template <MemberName Name>
+  const ValueOf<Name>& value() const {
+    return slot<kIndex<Name>>();
+  }
+  template <MemberName Name>
+  void set(ValueOf<Name> v) {
+    setSlot<kIndex<Name>>(std::move(v));
+  }
+  template <MemberName Name>
+  void clear() {
+    clearSlot<kIndex<Name>>();
+  }
+  // Takes over a source's set or unset status, widening the value to the member's type.
+  template <MemberName Name, typename U>
+  void assign(const std::optional<U>& source) {
+    if (source.has_value()) {
+      set<Name>(static_cast<ValueOf<Name>>(*source));
+    } else {
+      clear<Name>();
+    }
+  }
+
+  // By place in the table, for the writers.
+  bool hasSlot(std::size_t index) const { return (present_[index / 64] >> (index % 64) & 1) != 0; }
+  template <std::size_t I>
+  const auto& slot() const {
+    static_assert(MemberAt<SocketRecord, I>::kHeldInSlot);
+    constexpr Kind kKind = MemberAt<SocketRecord, I>::kKind;
+    return std::get<record_detail::slotArrayOf(kKind)>(slots_)[record_detail::slotOf(I)];
+  }
+  template <std::size_t I>
+  void setSlot(typename HeldAs<MemberAt<SocketRecord, I>::kKind>::type v) {
+    slotRef<I>() = std::move(v);
+    mark(I, true);
+  }
+  template <std::size_t I>
+  void clearSlot() {
+    slotRef<I>() = {};
+    mark(I, false);
   }
   // Number of optional members that hold a value.
   std::size_t presentCount() const {
     return static_cast<std::size_t>(std::popcount(present_[0]) + std::popcount(present_[1]));
   }
 
-  template <RecordField F>
-  std::optional<FieldValue<F>> get() const {
-    if (!has(F)) return std::nullopt;
-    return value<F>();
-  }
-  // The held value; meaningful only when has(F).
-  template <RecordField F>
-  const FieldValue<F>& value() const {
-    return slots<kindOf(F)>()[record_detail::kSlot<F>];
-  }
-  template <RecordField F>
-  void set(FieldValue<F> v) {
-    slots<kindOf(F)>()[record_detail::kSlot<F>] = std::move(v);
-    mark(F, true);
-  }
-  template <RecordField F>
-  void clear() {
-    slots<kindOf(F)>()[record_detail::kSlot<F>] = FieldValue<F>{};
-    mark(F, false);
-  }
-  // Takes over a source's set or unset status, widening the value to the member's type.
-  template <RecordField F, typename U>
-  void assign(const std::optional<U>& source) {
-    if (source.has_value()) {
-      set<F>(static_cast<FieldValue<F>>(*source));
-    } else {
-      clear<F>();
-    }
-  }
-
  private:
-  template <ValueKind K>
-  using Slots = std::array<typename record_detail::KindValue<K>::type, record_detail::slotCount(K)>;
-
-  template <ValueKind K>
-  Slots<K>& slots() {
-    return std::get<static_cast<std::size_t>(K)>(slots_);
+  template <std::size_t I>
+  auto& slotRef() {
+    constexpr Kind kKind = MemberAt<SocketRecord, I>::kKind;
+    return std::get<record_detail::slotArrayOf(kKind)>(slots_)[record_detail::slotOf(I)];
   }
-  template <ValueKind K>
-  const Slots<K>& slots() const {
-    return std::get<static_cast<std::size_t>(K)>(slots_);
+  void mark(std::size_t index, bool present) {
+    const std::uint64_t bit = std::uint64_t{1} << (index % 64);
+    present_[index / 64] = present ? present_[index / 64] | bit : present_[index / 64] & ~bit;
   }
 
-  void mark(RecordField field, bool present) {
-    const auto bit = static_cast<std::size_t>(field);
-    const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
-    present_[bit / 64] = present ? present_[bit / 64] | mask : present_[bit / 64] & ~mask;
-  }
-
-  // One array per kind, in ValueKind order.
-  std::tuple<Slots<ValueKind::u32>, Slots<ValueKind::i32>, Slots<ValueKind::u64>,
-             Slots<ValueKind::i64>, Slots<ValueKind::boolean>, Slots<ValueKind::text>>
+  // One array per slot kind, in kSlotOrder.
+  std::tuple<record_detail::Slots<Kind::u32>, record_detail::Slots<Kind::i32>,
+             record_detail::Slots<Kind::u64>, record_detail::Slots<Kind::i64>,
+             record_detail::Slots<Kind::boolean>, record_detail::Slots<Kind::string>>
       slots_{};
-  std::array<std::uint64_t, 2> present_{};
+  std::array<std::uint64_t, record_detail::kMaskWords> present_{};
 };
 
 }  // namespace wirelens

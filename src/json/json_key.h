@@ -39,7 +39,9 @@ class JsonKey {
   constexpr const char* block() const { return text_; }
   // Length of "name": with its quotes and colon.
   constexpr std::size_t size() const { return size_; }
-  std::string_view name() const { return {text_ + 1, static_cast<std::size_t>(size_ - 3)}; }
+  constexpr std::string_view name() const {
+    return {text_ + 1, static_cast<std::size_t>(size_ - 3)};
+  }
 
  private:
   char text_[kBlock]{};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "json/string_escape.h"
 
@@ -39,10 +40,16 @@ SerializerError invalidVariant(std::int32_t number) {
   return SerializerError{"Invalid variant " + std::to_string(number)};
 }
 
-SerializerError JsonWriter::sinkError() const {
-  if (sink_.failure()) return SerializerError{*sink_.failure()};
-  // A sink that refused bytes without saying why must still not read as success.
-  return SerializerError{IoError::fixed("output sink refused the data")};
+void JsonWriter::fail(SerializerError error) {
+  if (stopped_) return;
+  error_ = std::move(error);
+  stopped_ = true;
+}
+
+JsonStatus JsonWriter::status() const {
+  if (error_) return wirelens::fail(*error_);
+  if (sink_.failure()) return wirelens::fail(SerializerError{*sink_.failure()});
+  return Done{};
 }
 
 bool JsonWriter::open(char opening, char closing, std::size_t count) {
@@ -124,7 +131,7 @@ bool JsonWriter::putString(std::string_view text) {
   return sink_.append("\"", 1) && appendEscaped(sink_, text) && sink_.append("\"", 1);
 }
 
-bool JsonWriter::memberString(const JsonKey& key, std::string_view text) {
+bool JsonWriter::putMemberString(const JsonKey& key, std::string_view text) {
   if (style_ == OutputStyle::compact && quotedRoom(text.size()) <= kLongValue) {
     return member(key, quotedRoom(text.size()),
                   [text](char* p) { return putQuotedEscaped(p, text); });
@@ -149,7 +156,7 @@ bool JsonWriter::putBytes(std::span<const std::uint8_t> bytes) {
   return sink_.append("\"", 1);
 }
 
-bool JsonWriter::memberBase64(const JsonKey& key, std::span<const std::uint8_t> bytes) {
+bool JsonWriter::putMemberBase64(const JsonKey& key, std::span<const std::uint8_t> bytes) {
   if (style_ == OutputStyle::compact && quotedBase64Room(bytes.size()) <= kLongValue) {
     return member(key, quotedBase64Room(bytes.size()),
                   [bytes](char* p) { return putQuotedBase64(p, bytes); });

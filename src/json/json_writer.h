@@ -1,15 +1,15 @@
 // JsonWriter: spells one document as JSON text straight into a ByteSink, in the compact or
 // the pretty (two-space) style; no tree is built. Callers open each container with its exact
-// member count, then give each member as a key and one value. The write*/begin*/end* calls
-// return success or the SerializerError that ends the document (a sink failure becomes
-// SerializerError{IoError} at once). The member* calls are the per-member fast path of the
-// schema writers: key and value with one room check, false when the sink failed, and
-// sinkError() then gives the same error.
+// member count, then give each member as a key and one value, and ask status() once at the
+// end. The writer keeps its first failure, a failure of the sink (SerializerError holding
+// the IoError) or one given to fail() ("Invalid variant 12"); from then on every call
+// writes nothing. The member* calls write a key and its value with one room check.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -33,77 +33,95 @@ class JsonWriter {
  public:
   JsonWriter(ByteSink& sink, OutputStyle style) : sink_(sink), style_(style) {}
 
-  JsonStatus beginObject(std::size_t count) { return status(open('{', '}', count)); }
-  JsonStatus endObject() { return status(close('}')); }
-  JsonStatus beginArray(std::size_t count) { return status(open('[', ']', count)); }
-  JsonStatus endArray() { return status(close(']')); }
-  JsonStatus beginElement() { return status(element()); }
-  JsonStatus writeKey(std::string_view key) { return status(putKey(key)); }
-  JsonStatus writeKey(const JsonKey& key) { return status(putKey(key)); }
+  void beginObject(std::size_t count) { keep(running() && open('{', '}', count)); }
+  void endObject() { keep(running() && close('}')); }
+  void beginArray(std::size_t count) { keep(running() && open('[', ']', count)); }
+  void endArray() { keep(running() && close(']')); }
+  void beginElement() { keep(running() && element()); }
+  void writeKey(std::string_view key) { keep(running() && putKey(key)); }
+  void writeKey(const JsonKey& key) { keep(running() && putKey(key)); }
   // A literal would otherwise convert equally well to both kinds of key.
   template <std::size_t N>
-  JsonStatus writeKey(const char (&key)[N]) {
-    return writeKey(std::string_view(key, N - 1));
+  void writeKey(const char (&key)[N]) {
+    writeKey(std::string_view(key, N - 1));
   }
 
-  JsonStatus writeString(std::string_view text) { return status(putString(text)); }
-  JsonStatus writeUint32(std::uint32_t v) { return status(putUint32Value(v)); }
-  JsonStatus writeInt32(std::int32_t v) { return status(putInt32Value(v)); }
-  JsonStatus writeUint64Text(std::uint64_t v) { return status(putUint64TextValue(v)); }
-  JsonStatus writeInt64Text(std::int64_t v) { return status(putInt64TextValue(v)); }
-  JsonStatus writeBool(bool v) { return status(putBoolValue(v)); }
-  JsonStatus writeDouble(double v) { return status(putDoubleValue(v)); }
-  JsonStatus writeBase64(std::span<const std::uint8_t> bytes) { return status(putBytes(bytes)); }
+  void writeString(std::string_view text) { keep(running() && putString(text)); }
+  void writeUint32(std::uint32_t v) {
+    keep(running() && value(kUint32Room, [v](char* p) { return putUint32(p, v); }));
+  }
+  void writeInt32(std::int32_t v) {
+    keep(running() && value(kInt32Room, [v](char* p) { return putInt32(p, v); }));
+  }
+  void writeUint64Text(std::uint64_t v) {
+    keep(running() && value(kUint64Room + 2, [v](char* p) { return putUint64Text(p, v); }));
+  }
+  void writeInt64Text(std::int64_t v) {
+    keep(running() && value(kInt64Room + 2, [v](char* p) { return putInt64Text(p, v); }));
+  }
+  void writeBool(bool v) {
+    keep(running() && value(5, [v](char* p) { return putBool(p, v); }));
+  }
+  void writeDouble(double v) {
+    keep(running() && value(kDoubleRoom, [v](char* p) { return putDouble(p, v); }));
+  }
+  void writeBase64(std::span<const std::uint8_t> bytes) { keep(running() && putBytes(bytes)); }
   // A value that is already a complete JSON string, quotes included (enumeration names).
-  JsonStatus writeQuotedName(std::string_view quoted) { return status(putQuoted(quoted)); }
+  void writeQuotedName(std::string_view quoted) { keep(running() && putQuoted(quoted)); }
 
-  [[nodiscard]] bool memberUint32(const JsonKey& key, std::uint32_t v) {
-    return member(key, kUint32Room, [v](char* p) { return putUint32(p, v); });
+  void memberUint32(const JsonKey& key, std::uint32_t v) {
+    keep(running() && member(key, kUint32Room, [v](char* p) { return putUint32(p, v); }));
   }
-  [[nodiscard]] bool memberInt32(const JsonKey& key, std::int32_t v) {
-    return member(key, kInt32Room, [v](char* p) { return putInt32(p, v); });
+  void memberInt32(const JsonKey& key, std::int32_t v) {
+    keep(running() && member(key, kInt32Room, [v](char* p) { return putInt32(p, v); }));
   }
-  [[nodiscard]] bool memberUint64Text(const JsonKey& key, std::uint64_t v) {
-    return member(key, kUint64Room + 2, [v](char* p) { return putUint64Text(p, v); });
+  void memberUint64Text(const JsonKey& key, std::uint64_t v) {
+    keep(running() && member(key, kUint64Room + 2, [v](char* p) { return putUint64Text(p, v); }));
   }
-  [[nodiscard]] bool memberInt64Text(const JsonKey& key, std::int64_t v) {
-    return member(key, kInt64Room + 2, [v](char* p) { return putInt64Text(p, v); });
+  void memberInt64Text(const JsonKey& key, std::int64_t v) {
+    keep(running() && member(key, kInt64Room + 2, [v](char* p) { return putInt64Text(p, v); }));
   }
-  [[nodiscard]] bool memberBool(const JsonKey& key, bool v) {
-    return member(key, 5, [v](char* p) { return putBool(p, v); });
+  void memberBool(const JsonKey& key, bool v) {
+    keep(running() && member(key, 5, [v](char* p) { return putBool(p, v); }));
   }
-  [[nodiscard]] bool memberDouble(const JsonKey& key, double v) {
-    return member(key, kDoubleRoom, [v](char* p) { return putDouble(p, v); });
+  void memberDouble(const JsonKey& key, double v) {
+    keep(running() && member(key, kDoubleRoom, [v](char* p) { return putDouble(p, v); }));
   }
-  [[nodiscard]] bool memberString(const JsonKey& key, std::string_view text);
-  [[nodiscard]] bool memberBase64(const JsonKey& key, std::span<const std::uint8_t> bytes);
-  [[nodiscard]] bool memberQuotedName(const JsonKey& key, std::string_view quoted) {
-    if (quoted.size() > kLongValue) return putKey(key) && putQuoted(quoted);
-    return member(key, quoted.size(), [quoted](char* p) { return putRaw(p, quoted); });
+  void memberString(const JsonKey& key, std::string_view text) {
+    keep(running() && putMemberString(key, text));
+  }
+  void memberBase64(const JsonKey& key, std::span<const std::uint8_t> bytes) {
+    keep(running() && putMemberBase64(key, bytes));
+  }
+  void memberQuotedName(const JsonKey& key, std::string_view quoted) {
+    keep(running() && putMemberQuotedName(key, quoted));
   }
   // An array of ready JSON strings, one per number, each given by quotedOf(number).
   template <typename QuotedOf>
-  [[nodiscard]] bool memberQuotedNames(const JsonKey& key, std::span<const std::int32_t> numbers,
-                                       QuotedOf quotedOf);
+  void memberQuotedNames(const JsonKey& key, std::span<const std::int32_t> numbers,
+                         QuotedOf quotedOf) {
+    keep(running() && putMemberQuotedNames(key, numbers, quotedOf));
+  }
 
   // Compact style only: one whole value of at most `room` bytes (room <= kMaxValue) laid
   // out by put(p), which returns its end. It is written in place when the sink has that room
   // free, otherwise built aside and appended as one piece, so the sink passes its buffer on
-  // only when the value itself does not fit. False when the sink failed.
+  // only when the value itself does not fit.
   static constexpr std::size_t kMaxValue = ByteSink::kMaxReserve;
   template <typename Put>
-  [[nodiscard]] bool compactValue(std::size_t room, Put put);
+  void compactValue(std::size_t room, Put put);
+
+  // Ends the document with `error`, unless it has failed already: nothing more is written.
+  void fail(SerializerError error);
+
+  // False once the document has failed.
+  bool ok() const { return !stopped_; }
+  // Success, or the first failure.
+  JsonStatus status() const;
 
   OutputStyle style() const { return style_; }
 
-  // Why the last false came about: the sink's failure.
-  SerializerError sinkError() const;
-
  private:
-  // Where compactValue asks for lines ahead of the cursor.
-  static constexpr std::size_t kCacheLine = 64;
-  static constexpr std::size_t kPrefetchFrom = 1024;
-  static constexpr std::size_t kPrefetchTo = 2048;
   // Room for a separator and a whole key block in front of a value.
   static constexpr std::size_t kKeyRoom = 1 + JsonKey::kBlock;
   // Values that may need more room than one reservation next to a key go piece by piece.
@@ -130,9 +148,10 @@ class JsonWriter {
     return p + 1;
   }
 
-  JsonStatus status(bool ok) const {
-    if (ok) return Done{};
-    return fail(sinkError());
+  bool running() const { return !stopped_; }
+  // Every step reports whether the sink took its bytes; the first refusal stops the writer.
+  void keep(bool wrote) {
+    if (!wrote) stopped_ = true;
   }
 
   // A value of at most `room` bytes (room <= ByteSink::kMaxReserve).
@@ -159,28 +178,17 @@ class JsonWriter {
     return true;
   }
 
-  bool putUint32Value(std::uint32_t v) {
-    return value(kUint32Room, [v](char* p) { return putUint32(p, v); });
-  }
-  bool putInt32Value(std::int32_t v) {
-    return value(kInt32Room, [v](char* p) { return putInt32(p, v); });
-  }
-  bool putUint64TextValue(std::uint64_t v) {
-    return value(kUint64Room + 2, [v](char* p) { return putUint64Text(p, v); });
-  }
-  bool putInt64TextValue(std::int64_t v) {
-    return value(kInt64Room + 2, [v](char* p) { return putInt64Text(p, v); });
-  }
-  bool putBoolValue(bool v) {
-    return value(5, [v](char* p) { return putBool(p, v); });
-  }
-  bool putDoubleValue(double v) {
-    return value(kDoubleRoom, [v](char* p) { return putDouble(p, v); });
-  }
   bool putQuoted(std::string_view quoted) {
     if (quoted.size() > ByteSink::kMaxReserve) return sink_.append(quoted.data(), quoted.size());
     return value(quoted.size(), [quoted](char* p) { return putRaw(p, quoted); });
   }
+  bool putMemberQuotedName(const JsonKey& key, std::string_view quoted) {
+    if (quoted.size() > kLongValue) return putKey(key) && putQuoted(quoted);
+    return member(key, quoted.size(), [quoted](char* p) { return putRaw(p, quoted); });
+  }
+  template <typename QuotedOf>
+  bool putMemberQuotedNames(const JsonKey& key, std::span<const std::int32_t> numbers,
+                            QuotedOf quotedOf);
 
   bool open(char opening, char closing, std::size_t count);
   bool close(char closing);
@@ -189,7 +197,9 @@ class JsonWriter {
   bool putKey(const JsonKey& key);
   bool putKey(std::string_view key);
   bool putString(std::string_view text);
+  bool putMemberString(const JsonKey& key, std::string_view text);
   bool putBytes(std::span<const std::uint8_t> bytes);
+  bool putMemberBase64(const JsonKey& key, std::span<const std::uint8_t> bytes);
 
   ByteSink& sink_;
   OutputStyle style_;
@@ -198,29 +208,26 @@ class JsonWriter {
   bool first_ = true;
   // beginObject/beginArray(0) already wrote both brackets; the matching end writes nothing.
   bool closedEmpty_ = false;
+  // The document has failed: the sink refused, or fail() was called.
+  bool stopped_ = false;
+  std::optional<SerializerError> error_;  // the failure given to fail()
 };
 
 template <typename Put>
-bool JsonWriter::compactValue(std::size_t room, Put put) {
-  if (sink_.room() >= room) {
-    char* p = sink_.reserve(room);
-    // The lines the next value will be laid out on, about a record ahead: a sink's chunk is
-    // larger than the first-level cache, and a line written without being asked for first
-    // makes the writer wait for it.
-    for (std::size_t ahead = kPrefetchFrom; ahead < kPrefetchTo; ahead += kCacheLine) {
-      __builtin_prefetch(p + ahead, 1);
-    }
+void JsonWriter::compactValue(std::size_t room, Put put) {
+  if (!running()) return;
+  if (char* p = sink_.reserveInPlace(room)) {
     sink_.commit(put(p));
-    return true;
+    return;
   }
   char aside[kMaxValue];
   const char* end = put(aside);
-  return sink_.append(aside, static_cast<std::size_t>(end - aside));
+  keep(sink_.append(aside, static_cast<std::size_t>(end - aside)));
 }
 
 template <typename QuotedOf>
-bool JsonWriter::memberQuotedNames(const JsonKey& key, std::span<const std::int32_t> numbers,
-                                   QuotedOf quotedOf) {
+bool JsonWriter::putMemberQuotedNames(const JsonKey& key, std::span<const std::int32_t> numbers,
+                                      QuotedOf quotedOf) {
   std::size_t room = 2 + numbers.size();
   for (std::int32_t n : numbers) room += quotedOf(n).size();
   if (style_ == OutputStyle::pretty || room > kLongValue) {

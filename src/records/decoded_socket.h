@@ -3,55 +3,13 @@
 // extends sources, record assembly turns it into a SocketRecord.
 #pragma once
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "document/value_types.h"
+
 namespace wirelens {
-
-// DataSource codes this collector produces.
-inline constexpr std::int32_t kSourceFreebsdKld = 5;
-inline constexpr std::int32_t kSourceKernFile = 6;
-
-// A short list of DataSource codes held inline (a socket names one or two sources).
-class DataSourceList {
- public:
-  static constexpr std::size_t kCapacity = 8;
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  std::int32_t operator[](std::size_t i) const { return items_[i]; }
-  const std::int32_t* begin() const { return items_.data(); }
-  const std::int32_t* end() const { return items_.data() + size_; }
-  // False, and nothing added, when the list is full.
-  bool push_back(std::int32_t code) {
-    if (size_ == kCapacity) return false;
-    items_[size_++] = code;
-    return true;
-  }
-  bool contains(std::int32_t code) const {
-    for (std::int32_t c : *this)
-      if (c == code) return true;
-    return false;
-  }
-  friend bool operator==(const DataSourceList& a, const DataSourceList& b) {
-    if (a.size_ != b.size_) return false;
-    for (std::size_t i = 0; i < a.size_; ++i)
-      if (a.items_[i] != b.items_[i]) return false;
-    return true;
-  }
-
- private:
-  std::array<std::int32_t, kCapacity> items_{};
-  std::uint8_t size_ = 0;
-};
-
-// An IPv4 (4 bytes) or IPv6 (16 bytes) address in network order; size 0 when there is none.
-struct Address {
-  std::array<std::uint8_t, 16> bytes{};
-  std::uint8_t size = 0;
-};
 
 struct DecodedSocket {
   std::optional<std::uint64_t> socketId, inpGencnt, tlpBytesSent;

@@ -1,11 +1,9 @@
 #include "records/record_assembly.h"
 
-#include "document/enumerations.h"
+#include "document/value_types.h"
 
 namespace wirelens {
 namespace {
-
-using F = RecordField;
 
 // Fields the decoded socket has no source for (rttCurUs, rxtShift, the byte and packet
 // totals, command, the macOS and delta fields, ...) are simply never assigned: a new
@@ -19,53 +17,53 @@ void copyFields(const DecodedSocket& s, SocketRecord& r) {
   r.state = tcpStateFromKernel(s.state);
   r.sources = s.sources;
 
-  r.assign<F::socketId>(s.socketId);
-  r.assign<F::tcpFlags>(s.tcpFlags);
-  r.assign<F::sndCwnd>(s.sndCwnd);
-  r.assign<F::sndSsthresh>(s.sndSsthresh);
-  r.assign<F::sndWnd>(s.sndWnd);
-  r.assign<F::rcvWnd>(s.rcvWnd);
-  r.assign<F::maxseg>(s.maxseg);
-  r.assign<F::ccAlgo>(s.ccAlgo);
-  r.assign<F::tcpStack>(s.tcpStack);
-  r.assign<F::rttUs>(s.rttUs);
-  r.assign<F::rttvarUs>(s.rttvarUs);
-  r.assign<F::rtoUs>(s.rtoUs);
-  r.assign<F::rttMinUs>(s.rttMinUs);
-  r.assign<F::sndNxt>(s.sndNxt);
-  r.assign<F::sndUna>(s.sndUna);
-  r.assign<F::sndMax>(s.sndMax);
-  r.assign<F::rcvNxt>(s.rcvNxt);
-  r.assign<F::rcvAdv>(s.rcvAdv);
-  r.assign<F::sndWscale>(s.sndWscale);
-  r.assign<F::rcvWscale>(s.rcvWscale);
-  r.assign<F::rexmitPackets>(s.rexmitPackets);
-  r.assign<F::oooPackets>(s.oooPackets);
-  r.assign<F::zerowinProbes>(s.zerowinProbes);
-  r.assign<F::dupacks>(s.dupacks);
-  r.assign<F::sackBlocks>(s.sackBlocks);
-  r.assign<F::dsackBytes>(s.dsackBytes);
-  r.assign<F::dsackPackets>(s.dsackPackets);
-  r.assign<F::timerRexmtMs>(s.timerRexmtMs);
-  r.assign<F::timerPersistMs>(s.timerPersistMs);
-  r.assign<F::timerKeepMs>(s.timerKeepMs);
-  r.assign<F::timer2mslMs>(s.timer2mslMs);
-  r.assign<F::timerDelackMs>(s.timerDelackMs);
-  r.assign<F::idleTimeMs>(s.idleTimeMs);
-  r.assign<F::sndBufUsed>(s.sndBufUsed);
-  r.assign<F::sndBufHiwat>(s.sndBufHiwat);
-  r.assign<F::rcvBufUsed>(s.rcvBufUsed);
-  r.assign<F::rcvBufHiwat>(s.rcvBufHiwat);
-  r.assign<F::pid>(s.pid);
-  r.assign<F::uid>(s.uid);
-  r.assign<F::fd>(s.fd);
-  r.assign<F::ecnFlags>(s.ecnFlags);
-  r.assign<F::ecnCeDelivered>(s.ecnCeDelivered);
-  r.assign<F::ecnCeReceived>(s.ecnCeReceived);
-  r.assign<F::negotiatedOptions>(s.negotiatedOptions);
-  r.assign<F::tlpProbesSent>(s.tlpProbesSent);
-  r.assign<F::tlpBytesSent>(s.tlpBytesSent);
-  r.assign<F::inpGencnt>(s.inpGencnt);
+  r.assign<"socketId">(s.socketId);
+  r.assign<"tcpFlags">(s.tcpFlags);
+  r.assign<"sndCwnd">(s.sndCwnd);
+  r.assign<"sndSsthresh">(s.sndSsthresh);
+  r.assign<"sndWnd">(s.sndWnd);
+  r.assign<"rcvWnd">(s.rcvWnd);
+  r.assign<"maxseg">(s.maxseg);
+  r.assign<"ccAlgo">(s.ccAlgo);
+  r.assign<"tcpStack">(s.tcpStack);
+  r.assign<"rttUs">(s.rttUs);
+  r.assign<"rttvarUs">(s.rttvarUs);
+  r.assign<"rtoUs">(s.rtoUs);
+  r.assign<"rttMinUs">(s.rttMinUs);
+  r.assign<"sndNxt">(s.sndNxt);
+  r.assign<"sndUna">(s.sndUna);
+  r.assign<"sndMax">(s.sndMax);
+  r.assign<"rcvNxt">(s.rcvNxt);
+  r.assign<"rcvAdv">(s.rcvAdv);
+  r.assign<"sndWscale">(s.sndWscale);
+  r.assign<"rcvWscale">(s.rcvWscale);
+  r.assign<"rexmitPackets">(s.rexmitPackets);
+  r.assign<"oooPackets">(s.oooPackets);
+  r.assign<"zerowinProbes">(s.zerowinProbes);
+  r.assign<"dupacks">(s.dupacks);
+  r.assign<"sackBlocks">(s.sackBlocks);
+  r.assign<"dsackBytes">(s.dsackBytes);
+  r.assign<"dsackPackets">(s.dsackPackets);
+  r.assign<"timerRexmtMs">(s.timerRexmtMs);
+  r.assign<"timerPersistMs">(s.timerPersistMs);
+  r.assign<"timerKeepMs">(s.timerKeepMs);
+  r.assign<"timer2mslMs">(s.timer2mslMs);
+  r.assign<"timerDelackMs">(s.timerDelackMs);
+  r.assign<"idleTimeMs">(s.idleTimeMs);
+  r.assign<"sndBufUsed">(s.sndBufUsed);
+  r.assign<"sndBufHiwat">(s.sndBufHiwat);
+  r.assign<"rcvBufUsed">(s.rcvBufUsed);
+  r.assign<"rcvBufHiwat">(s.rcvBufHiwat);
+  r.assign<"pid">(s.pid);
+  r.assign<"uid">(s.uid);
+  r.assign<"fd">(s.fd);
+  r.assign<"ecnFlags">(s.ecnFlags);
+  r.assign<"ecnCeDelivered">(s.ecnCeDelivered);
+  r.assign<"ecnCeReceived">(s.ecnCeReceived);
+  r.assign<"negotiatedOptions">(s.negotiatedOptions);
+  r.assign<"tlpProbesSent">(s.tlpProbesSent);
+  r.assign<"tlpBytesSent">(s.tlpBytesSent);
+  r.assign<"inpGencnt">(s.inpGencnt);
 }
 
 }  // namespace

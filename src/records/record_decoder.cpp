@@ -126,7 +126,7 @@ std::uint32_t decodeInto(Record r, DecodedSocket& s) {
   s.socketId = at<std::uint64_t>(r, k::kSocketId);
   s.uid = at<std::uint32_t>(r, k::kUid);
   s.inpGencnt = at<std::uint64_t>(r, k::kInpGencnt);
-  s.sources.push_back(kSourceFreebsdKld);
+  s.sources.push_back(DataSource::freebsdKld);
   return version;
 }
 

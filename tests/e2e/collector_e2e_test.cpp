@@ -12,7 +12,7 @@
 
 #include "document/batch_writer.h"
 #include "emulator_session.h"
-#include "json/string_sink.h"
+#include "memory_sinks.h"
 #include "records/record_assembly.h"
 #include "records/record_decoder.h"
 #include "run_binary.h"

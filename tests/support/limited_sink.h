@@ -1,9 +1,10 @@
 // LimitedSink: a ByteSink that takes the first `limit` bytes and then fails with the given
-// OS error, as a closed pipe does. It keeps what it took and counts the calls that reach it
-// after the failure, so a test can tell that a writer stopped at once.
+// OS error, as a closed pipe does. It keeps what it took; callsAfterFailure() (of every sink)
+// tells whether a writer stopped at once.
 #pragma once
 
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,24 +25,16 @@ class LimitedSink final : public ByteSink {
   std::string_view taken() const {
     return {buffer_.data(), static_cast<std::size_t>(cursor_ - buffer_.data())};
   }
-  int callsAfterFailure() const { return callsAfterFailure_; }
 
  protected:
-  bool appendSlow(const char*, std::size_t) override { return refuse(); }
-  bool makeRoom(std::size_t) override { return refuse(); }
+  std::optional<IoError> takeSlow(const char*, std::size_t) override { return refuse(); }
+  std::optional<IoError> makeRoom(std::size_t) override { return refuse(); }
 
  private:
-  bool refuse() {
-    if (failure_) ++callsAfterFailure_;
-    failure_ = IoError::os(osError_);
-    // Nothing fits any more: every later piece reaches the slow path and is counted.
-    end_ = cursor_;
-    return false;
-  }
+  IoError refuse() const { return IoError::os(osError_); }
 
   std::string buffer_;
   int osError_;
-  int callsAfterFailure_ = 0;
 };
 
 }  // namespace wirelens::testing

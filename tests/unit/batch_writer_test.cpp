@@ -6,13 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "json/string_sink.h"
 #include "limited_sink.h"
+#include "memory_sinks.h"
 
 namespace wirelens {
 namespace {
-
-using F = RecordField;
 
 struct Written {
   std::string text;
@@ -112,8 +110,8 @@ TEST(BatchWriter, FullBatchInBothStyles) {
   m.toolVersion = "wirelens-reader 0.1.0";
   SocketRecord& r = b.records.emplace_back();
   r.state = 2;
-  r.set<F::uid>(0);
-  b.records.emplace_back().set<F::fd>(4);
+  r.set<"uid">(0);
+  b.records.emplace_back().set<"fd">(4);
   BatchSummary& s = b.summary.emplace();
   s.timestampNs = 1700000000123999999;
   s.intervalMs = 1500;
@@ -249,7 +247,7 @@ TEST(BatchWriter, UnnamedEnumerationStopsTheDocumentBeforeItsKey) {
 TEST(BatchWriter, SinkFailureIsTheSerializerErrorHoldingTheIoError) {
   Batch b;
   b.records.resize(200);
-  for (SocketRecord& r : b.records) r.set<F::ccAlgo>(std::string(40, 'c'));
+  for (SocketRecord& r : b.records) r.set<"ccAlgo">(std::string(40, 'c'));
   testing::LimitedSink sink(5000, ENOSPC);
   Result<Done, SerializerError> result = writeBatch(b, OutputStyle::compact, sink);
   ASSERT_FALSE(result.ok());

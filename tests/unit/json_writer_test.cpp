@@ -9,30 +9,24 @@
 #include <string>
 #include <vector>
 
-#include "json/string_sink.h"
 #include "limited_sink.h"
+#include "memory_sinks.h"
 
 namespace wirelens {
 namespace {
 
-// The text a writer produces for one sequence of calls; every call must succeed.
+// The text a writer produces for one sequence of calls, which must succeed.
 template <typename Calls>
 std::string written(OutputStyle style, Calls calls) {
   StringSink sink(16);
   JsonWriter writer(sink, style);
-  EXPECT_TRUE(calls(writer));
+  calls(writer);
+  EXPECT_TRUE(writer.status().ok());
   return sink.text();
 }
 
-// Chains writer calls, stopping at the first failure.
-bool all(std::initializer_list<bool> results) {
-  for (bool ok : results)
-    if (!ok) return false;
-  return true;
-}
-
 std::string stringValue(std::string_view text) {
-  return written(OutputStyle::compact, [&](JsonWriter& w) { return w.writeString(text).ok(); });
+  return written(OutputStyle::compact, [&](JsonWriter& w) { w.writeString(text); });
 }
 
 TEST(JsonStrings, EveryEscape) {
@@ -66,43 +60,45 @@ TEST(JsonStrings, TextTooLongForOneReservationIsEscapedTheSame) {
   }
   json += "\"";
   EXPECT_EQ(stringValue(text), json);
-  EXPECT_EQ(
-      written(OutputStyle::compact,
-              [&](JsonWriter& w) {
-                return all({w.beginObject(1).ok(), w.memberString("k", text), w.endObject().ok()});
-              }),
-      "{\"k\":" + json + "}");
+  EXPECT_EQ(written(OutputStyle::compact,
+                    [&](JsonWriter& w) {
+                      w.beginObject(1);
+                      w.memberString("k", text);
+                      w.endObject();
+                    }),
+            "{\"k\":" + json + "}");
 }
 
 TEST(JsonStrings, KeysGivenAsTextAreEscaped) {
   EXPECT_EQ(written(OutputStyle::compact,
                     [](JsonWriter& w) {
-                      return all({w.beginObject(2).ok(), w.writeKey("a\"b").ok(),
-                                  w.writeUint32(1).ok(), w.writeKey(std::string("\n")).ok(),
-                                  w.writeUint32(2).ok(), w.endObject().ok()});
+                      w.beginObject(2);
+                      w.writeKey("a\"b");
+                      w.writeUint32(1);
+                      w.writeKey(std::string("\n"));
+                      w.writeUint32(2);
+                      w.endObject();
                     }),
             R"({"a\"b":1,"\n":2})");
 }
 
 TEST(JsonNumbers, IntegerExtremes) {
   auto text = [](auto call) { return written(OutputStyle::compact, call); };
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeUint32(0).ok(); }), "0");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeUint32(4294967295u).ok(); }), "4294967295");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeInt32(0).ok(); }), "0");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeInt32(-1).ok(); }), "-1");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeInt32(2147483647).ok(); }), "2147483647");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeInt32(INT32_MIN).ok(); }), "-2147483648");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeUint64Text(0).ok(); }), R"("0")");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeUint64Text(UINT64_MAX).ok(); }),
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeUint32(0); }), "0");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeUint32(4294967295u); }), "4294967295");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeInt32(0); }), "0");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeInt32(-1); }), "-1");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeInt32(2147483647); }), "2147483647");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeInt32(INT32_MIN); }), "-2147483648");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeUint64Text(0); }), R"("0")");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeUint64Text(UINT64_MAX); }),
             R"("18446744073709551615")");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeInt64Text(0).ok(); }), R"("0")");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeInt64Text(-1500).ok(); }), R"("-1500")");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeInt64Text(INT64_MAX).ok(); }),
-            R"("9223372036854775807")");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeInt64Text(INT64_MIN).ok(); }),
-            R"("-9223372036854775808")");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeBool(true).ok(); }), "true");
-  EXPECT_EQ(text([](JsonWriter& w) { return w.writeBool(false).ok(); }), "false");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeInt64Text(0); }), R"("0")");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeInt64Text(-1500); }), R"("-1500")");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeInt64Text(INT64_MAX); }), R"("9223372036854775807")");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeInt64Text(INT64_MIN); }), R"("-9223372036854775808")");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeBool(true); }), "true");
+  EXPECT_EQ(text([](JsonWriter& w) { w.writeBool(false); }), "false");
 }
 
 TEST(JsonNumbers, EveryDigitCountOfBothWidths) {
@@ -110,14 +106,11 @@ TEST(JsonNumbers, EveryDigitCountOfBothWidths) {
   for (int digits = 1; digits <= 20; ++digits, v *= 10) {
     for (std::uint64_t x : {v, v - 1 + (digits == 1), v + 7}) {
       const std::string expected = std::to_string(x);
-      EXPECT_EQ(
-          written(OutputStyle::compact, [x](JsonWriter& w) { return w.writeUint64Text(x).ok(); }),
-          "\"" + expected + "\"");
+      EXPECT_EQ(written(OutputStyle::compact, [x](JsonWriter& w) { w.writeUint64Text(x); }),
+                "\"" + expected + "\"");
       if (x <= UINT32_MAX) {
         EXPECT_EQ(written(OutputStyle::compact,
-                          [x](JsonWriter& w) {
-                            return w.writeUint32(static_cast<std::uint32_t>(x)).ok();
-                          }),
+                          [x](JsonWriter& w) { w.writeUint32(static_cast<std::uint32_t>(x)); }),
                   expected);
       }
     }
@@ -164,9 +157,8 @@ TEST(JsonNumbers, DoublesShortestDigitsInPlainOrExponentForm) {
       {-inf, "null"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(
-        written(OutputStyle::compact, [&](JsonWriter& w) { return w.writeDouble(c.value).ok(); }),
-        c.json);
+    EXPECT_EQ(written(OutputStyle::compact, [&](JsonWriter& w) { w.writeDouble(c.value); }),
+              c.json);
   }
 }
 
@@ -187,9 +179,8 @@ TEST(JsonBytes, PaddedBase64) {
       {{0xfb, 0xff, 0xfe}, R"("+//+")"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(
-        written(OutputStyle::compact, [&](JsonWriter& w) { return w.writeBase64(c.bytes).ok(); }),
-        c.json);
+    EXPECT_EQ(written(OutputStyle::compact, [&](JsonWriter& w) { w.writeBase64(c.bytes); }),
+              c.json);
   }
 }
 
@@ -202,34 +193,44 @@ TEST(JsonBytes, InputTooLongForOneReservationStaysOneText) {
   }
   bytes.push_back('f');
   json += "Zg==\"";
-  EXPECT_EQ(written(OutputStyle::compact, [&](JsonWriter& w) { return w.writeBase64(bytes).ok(); }),
-            json);
-  EXPECT_EQ(
-      written(OutputStyle::compact,
-              [&](JsonWriter& w) {
-                return all({w.beginObject(1).ok(), w.memberBase64("b", bytes), w.endObject().ok()});
-              }),
-      "{\"b\":" + json + "}");
+  EXPECT_EQ(written(OutputStyle::compact, [&](JsonWriter& w) { w.writeBase64(bytes); }), json);
+  EXPECT_EQ(written(OutputStyle::compact,
+                    [&](JsonWriter& w) {
+                      w.beginObject(1);
+                      w.memberBase64("b", bytes);
+                      w.endObject();
+                    }),
+            "{\"b\":" + json + "}");
 }
 
 TEST(JsonContainers, EmptyContainersHaveNothingBetweenTheirBrackets) {
   for (OutputStyle style : {OutputStyle::compact, OutputStyle::pretty}) {
     EXPECT_EQ(written(style,
                       [](JsonWriter& w) {
-                        return all({w.beginObject(0).ok(), w.endObject().ok()});
+                        w.beginObject(0);
+                        w.endObject();
                       }),
               "{}");
     EXPECT_EQ(written(style,
                       [](JsonWriter& w) {
-                        return all({w.beginArray(0).ok(), w.endArray().ok()});
+                        w.beginArray(0);
+                        w.endArray();
                       }),
               "[]");
   }
   auto nested = [](JsonWriter& w) {
-    return all({w.beginObject(3).ok(), w.writeKey("a").ok(), w.beginObject(0).ok(),
-                w.endObject().ok(), w.writeKey("b").ok(), w.beginArray(1).ok(),
-                w.beginElement().ok(), w.beginObject(0).ok(), w.endObject().ok(), w.endArray().ok(),
-                w.memberUint32("c", 1), w.endObject().ok()});
+    w.beginObject(3);
+    w.writeKey("a");
+    w.beginObject(0);
+    w.endObject();
+    w.writeKey("b");
+    w.beginArray(1);
+    w.beginElement();
+    w.beginObject(0);
+    w.endObject();
+    w.endArray();
+    w.memberUint32("c", 1);
+    w.endObject();
   };
   EXPECT_EQ(written(OutputStyle::compact, nested), R"({"a":{},"b":[{}],"c":1})");
   EXPECT_EQ(written(OutputStyle::pretty, nested),
@@ -244,12 +245,22 @@ TEST(JsonContainers, EmptyContainersHaveNothingBetweenTheirBrackets) {
 
 TEST(JsonContainers, PrettyPutsEveryElementOnItsOwnLine) {
   auto calls = [](JsonWriter& w) {
-    return all({w.beginArray(3).ok(), w.beginElement().ok(), w.writeString("x").ok(),
-                w.beginElement().ok(), w.beginArray(2).ok(), w.beginElement().ok(),
-                w.writeInt32(-1).ok(), w.beginElement().ok(), w.writeBool(false).ok(),
-                w.endArray().ok(), w.beginElement().ok(), w.beginObject(2).ok(),
-                w.memberDouble("d", 0.5), w.memberInt64Text("i", -2), w.endObject().ok(),
-                w.endArray().ok()});
+    w.beginArray(3);
+    w.beginElement();
+    w.writeString("x");
+    w.beginElement();
+    w.beginArray(2);
+    w.beginElement();
+    w.writeInt32(-1);
+    w.beginElement();
+    w.writeBool(false);
+    w.endArray();
+    w.beginElement();
+    w.beginObject(2);
+    w.memberDouble("d", 0.5);
+    w.memberInt64Text("i", -2);
+    w.endObject();
+    w.endArray();
   };
   EXPECT_EQ(written(OutputStyle::compact, calls), R"(["x",[-1,false],{"d":0.5,"i":"-2"}])");
   EXPECT_EQ(written(OutputStyle::pretty, calls),
@@ -269,32 +280,39 @@ TEST(JsonContainers, PrettyPutsEveryElementOnItsOwnLine) {
 TEST(JsonContainers, MemberCallsWriteWhatKeyAndValueCallsWrite) {
   const std::vector<std::uint8_t> bytes = {1, 2};
   auto fused = [&](JsonWriter& w) {
-    return all({w.beginObject(9).ok(), w.memberUint32("a", 1), w.memberInt32("b", -2),
-                w.memberUint64Text("c", 3), w.memberInt64Text("d", -4), w.memberBool("e", true),
-                w.memberDouble("f", 0.25), w.memberString("g", "\t"), w.memberBase64("h", bytes),
-                w.memberQuotedName("i", "\"NAME\""), w.endObject().ok()});
+    w.beginObject(9);
+    w.memberUint32("a", 1);
+    w.memberInt32("b", -2);
+    w.memberUint64Text("c", 3);
+    w.memberInt64Text("d", -4);
+    w.memberBool("e", true);
+    w.memberDouble("f", 0.25);
+    w.memberString("g", "\t");
+    w.memberBase64("h", bytes);
+    w.memberQuotedName("i", "\"NAME\"");
+    w.endObject();
   };
   auto separate = [&](JsonWriter& w) {
-    return all({w.beginObject(9).ok(),
-                w.writeKey("a").ok(),
-                w.writeUint32(1).ok(),
-                w.writeKey("b").ok(),
-                w.writeInt32(-2).ok(),
-                w.writeKey("c").ok(),
-                w.writeUint64Text(3).ok(),
-                w.writeKey("d").ok(),
-                w.writeInt64Text(-4).ok(),
-                w.writeKey("e").ok(),
-                w.writeBool(true).ok(),
-                w.writeKey("f").ok(),
-                w.writeDouble(0.25).ok(),
-                w.writeKey("g").ok(),
-                w.writeString("\t").ok(),
-                w.writeKey("h").ok(),
-                w.writeBase64(bytes).ok(),
-                w.writeKey("i").ok(),
-                w.writeQuotedName("\"NAME\"").ok(),
-                w.endObject().ok()});
+    w.beginObject(9);
+    w.writeKey("a");
+    w.writeUint32(1);
+    w.writeKey("b");
+    w.writeInt32(-2);
+    w.writeKey("c");
+    w.writeUint64Text(3);
+    w.writeKey("d");
+    w.writeInt64Text(-4);
+    w.writeKey("e");
+    w.writeBool(true);
+    w.writeKey("f");
+    w.writeDouble(0.25);
+    w.writeKey("g");
+    w.writeString("\t");
+    w.writeKey("h");
+    w.writeBase64(bytes);
+    w.writeKey("i");
+    w.writeQuotedName("\"NAME\"");
+    w.endObject();
   };
   EXPECT_EQ(written(OutputStyle::compact, fused),
             R"({"a":1,"b":-2,"c":"3","d":"-4","e":true,"f":0.25,"g":"\t","h":"AQI=","i":"NAME"})");
@@ -303,39 +321,30 @@ TEST(JsonContainers, MemberCallsWriteWhatKeyAndValueCallsWrite) {
   }
 }
 
-// A document with a value of every kind, written call by call up to the first failure.
+// A document with a value of every kind, every call made whatever happened before it; the
+// writer's status is asked once, at the end.
 JsonStatus everyKind(JsonWriter& w) {
   const std::vector<std::uint8_t> bytes = {1, 2, 3, 4};
-  auto fused = [&w](bool ok) -> JsonStatus {
-    if (ok) return Done{};
-    return fail(w.sinkError());
-  };
-  const std::vector<std::function<JsonStatus()>> steps = {
-      [&] { return w.beginObject(4); },
-      [&] { return fused(w.memberString("text", "a\tb")); },
-      [&] { return fused(w.memberBase64("bytes", bytes)); },
-      [&] { return w.writeKey("list"); },
-      [&] { return w.beginArray(3); },
-      [&] { return w.beginElement(); },
-      [&] { return w.writeUint64Text(7); },
-      [&] { return w.beginElement(); },
-      [&] { return w.writeDouble(1e300); },
-      [&] { return w.beginElement(); },
-      [&] { return w.writeString(std::string(800, '\x02')); },
-      [&] { return w.endArray(); },
-      [&] { return fused(w.memberUint32("n", 12)); },
-      [&] { return w.endObject(); },
-  };
-  for (const auto& step : steps) {
-    JsonStatus status = step();
-    if (!status.ok()) return status;
-  }
-  return Done{};
+  w.beginObject(4);
+  w.memberString("text", "a\tb");
+  w.memberBase64("bytes", bytes);
+  w.writeKey("list");
+  w.beginArray(3);
+  w.beginElement();
+  w.writeUint64Text(7);
+  w.beginElement();
+  w.writeDouble(1e300);
+  w.beginElement();
+  w.writeString(std::string(800, '\x02'));
+  w.endArray();
+  w.memberUint32("n", 12);
+  w.endObject();
+  return w.status();
 }
 
 TEST(JsonWriterFailure, SinkFailureStopsTheDocumentWithTheIoError) {
   for (OutputStyle style : {OutputStyle::compact, OutputStyle::pretty}) {
-    const std::string full = written(style, [](JsonWriter& w) { return everyKind(w).ok(); });
+    const std::string full = written(style, [](JsonWriter& w) { (void)everyKind(w); });
     // Every cut-off point, the long escaped string included.
     for (std::size_t limit = 0; limit < full.size(); ++limit) {
       testing::LimitedSink sink(limit);
@@ -348,6 +357,36 @@ TEST(JsonWriterFailure, SinkFailureStopsTheDocumentWithTheIoError) {
       EXPECT_EQ(sink.callsAfterFailure(), 0) << limit;
     }
   }
+}
+
+TEST(JsonWriterFailure, TheFirstFailureIsKeptAndNothingFollowsIt) {
+  for (OutputStyle style : {OutputStyle::compact, OutputStyle::pretty}) {
+    StringSink sink;
+    JsonWriter writer(sink, style);
+    writer.beginObject(2);
+    writer.memberUint32("a", 1);
+    writer.fail(invalidVariant(12));
+    writer.fail(invalidVariant(13));
+    writer.memberUint32("b", 2);
+    writer.endObject();
+    const std::string before = sink.text();
+    EXPECT_EQ(before, style == OutputStyle::compact ? "{\"a\":1" : "{\n  \"a\": 1");
+    EXPECT_FALSE(writer.ok());
+    const JsonStatus status = writer.status();
+    ASSERT_FALSE(status.ok());
+    ASSERT_TRUE(std::holds_alternative<std::string>(status.error().kind));
+    EXPECT_EQ(std::get<std::string>(status.error().kind), "Invalid variant 12");
+  }
+  // A sink failure first: a later fail() does not replace it.
+  testing::LimitedSink sink(3);
+  JsonWriter writer(sink, OutputStyle::compact);
+  writer.beginObject(1);
+  writer.memberString("key", "value");
+  writer.fail(invalidVariant(7));
+  const JsonStatus status = writer.status();
+  ASSERT_FALSE(status.ok());
+  ASSERT_TRUE(std::holds_alternative<IoError>(status.error().kind));
+  EXPECT_EQ(sink.callsAfterFailure(), 0);
 }
 
 TEST(JsonWriterFailure, InvalidVariantText) {

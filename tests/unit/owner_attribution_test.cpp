@@ -44,7 +44,7 @@ ByteBuffer entry(std::int32_t pid, std::int32_t fd, std::uint64_t data, std::int
 DecodedSocket socketWithId(std::optional<std::uint64_t> id) {
   DecodedSocket s;
   s.socketId = id;
-  s.sources.push_back(kSourceFreebsdKld);
+  s.sources.push_back(DataSource::freebsdKld);
   return s;
 }
 
@@ -167,7 +167,7 @@ TEST(AttributeOwners, NamesTheTableAmongTheSourcesOnce) {
   FakeEnv env;
   testing::serveSysctlValues(env, {{"kern.file", entry(501, 7, kSocketA)}});
   std::vector<DecodedSocket> sockets = {socketWithId(kSocketA)};
-  sockets[0].sources.push_back(kSourceKernFile);
+  sockets[0].sources.push_back(DataSource::kernFile);
   attributeOwners(env, sockets);
   EXPECT_EQ(ownerOf(sockets[0]), (Owner{{501, 7}}));
   EXPECT_EQ(sockets[0].sources, sourceList({5, 6}));

@@ -6,18 +6,17 @@
 #include <vector>
 
 #include "document/socket_record_writer.h"
-#include "json/string_sink.h"
+#include "memory_sinks.h"
 #include "record_fixtures.h"
 
 namespace wirelens {
 namespace {
 
-using F = RecordField;
-
 std::string json(const SocketRecord& record) {
   StringSink sink;
   JsonWriter writer(sink, OutputStyle::compact);
-  EXPECT_TRUE(writeSocketRecord(writer, record).ok());
+  writeSocketRecord(writer, record);
+  EXPECT_TRUE(writer.status().ok());
   return sink.text();
 }
 
@@ -97,7 +96,7 @@ TEST(RecordAssembly, Ipv4SocketWithoutOwner) {
   s.uid = 0;
   s.sndCwnd = 0;
   s.ccAlgo = "";
-  s.sources.push_back(kSourceFreebsdKld);
+  s.sources.push_back(DataSource::freebsdKld);
   EXPECT_EQ(json(assembleOne(s)),
             R"({"localAddr":"fwAAAQ==","remoteAddr":"CgAAAg==","localPort":80,)"
             R"("remotePort":443,"ipVersion":"IP_VERSION_4","sndCwnd":0,"ccAlgo":"","uid":0,)"
@@ -115,7 +114,7 @@ TEST(RecordAssembly, OneRecordPerSocketInDeviceOrder) {
   EXPECT_EQ(records.capacity(), sockets.size());
   for (std::size_t i = 0; i < records.size(); ++i) {
     EXPECT_EQ(records[i].localPort, 100 + i);
-    EXPECT_EQ(records[i].has(F::pid), i % 2 == 0);
+    EXPECT_EQ(records[i].has<"pid">(), i % 2 == 0);
   }
 }
 

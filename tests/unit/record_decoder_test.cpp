@@ -119,7 +119,7 @@ TEST(DecodeRecord, ReadsEveryFieldAtItsOffset) {
   EXPECT_EQ(s.inpGencnt, 0x1122334455667788u);
   EXPECT_EQ(s.sources, [] {
     DataSourceList l;
-    l.push_back(kSourceFreebsdKld);
+    l.push_back(DataSource::freebsdKld);
     return l;
   }());
   // What the device never provides stays unset.

@@ -4,12 +4,11 @@
 #include <array>
 #include <cerrno>
 #include <cstddef>
-#include <memory>
-#include <new>
 #include <string>
 
 #include "platform/freebsd/unique_fd.h"
 #include "platform/freebsd/zeroed_buffer.h"
+#include "platform/read_buffer.h"
 #include "records/kernel_record_layout.h"
 #include "records/read_le.h"
 #include "records/record_decoder.h"
@@ -75,19 +74,11 @@ Result<std::vector<DecodedSocket>, CollectorError> readDeviceSockets(Env& env) {
 
   const std::uint64_t bufferSize =
       deviceBufferSize(readLe<std::uint32_t>(header, kHeaderRecordCount));
-  // The decoded sockets, allocated after the read, are meant to land below the buffer, so
-  // that the buffer's pages, once it is released, lie where the pass's next large blocks
-  // (the open-file table, the socket records) are placed: the pass then never holds the
-  // buffer, the sockets and the records at once. Address space for as many sockets as the
-  // buffer can hold is claimed first and given back once the buffer is placed; it is never
-  // touched, so it costs no memory. Where the allocator places blocks otherwise, or the claim
-  // cannot be had, nothing changes but the layout.
-  auto below = std::unique_ptr<std::byte[]>(
-      new (std::nothrow) std::byte[bufferSize / kernel_record::kSize * sizeof(DecodedSocket)]);
   // A count the system cannot back (up to ~1.6 TB) ends the pass; reading into anything
-  // smaller than the computed size is not an option.
-  std::optional<ZeroedBuffer> buffer = ZeroedBuffer::allocate(bufferSize);
-  below.reset();
+  // smaller than the computed size is not an option. The sockets decoded from the buffer
+  // are the pass's next large block.
+  std::optional<ZeroedBuffer> buffer =
+      allocateReadBuffer(bufferSize, bufferSize / kernel_record::kSize * sizeof(DecodedSocket));
   if (!buffer) return fail(CollectorError{CollectorError::DeviceRead{IoError::os(ENOMEM)}});
 
   // Exactly one read, even after EINTR or a short count: what it returns is the snapshot.

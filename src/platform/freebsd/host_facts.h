@@ -1,9 +1,8 @@
 // Host facts for every document's metadata: the host name and the OS release, looked up
-// afresh in each pass, and the constant tool version and platform. Lookups never fail a
+// afresh in each pass, and the constant tool version. Lookups never fail a
 // pass: whatever goes wrong, the fact reads "unknown".
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,7 +15,6 @@ namespace wirelens {
 #error "WIRELENS_VERSION must be defined by the build"
 #endif
 inline constexpr std::string_view kToolVersion = "wirelens-reader " WIRELENS_VERSION;
-inline constexpr std::int32_t kPlatformFreebsd = 2;
 
 // The host name, decoded lossily as UTF-8; "unknown" when it cannot be read or its text
 // cannot get its memory (and likewise below).

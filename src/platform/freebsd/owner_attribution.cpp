@@ -74,7 +74,8 @@ void attributeFromTable(const OwnerTable& table, std::span<DecodedSocket> socket
     if (owner == nullptr) continue;
     socket.pid = owner->pid;
     socket.fd = owner->fd;
-    if (!socket.sources.contains(kSourceKernFile)) socket.sources.push_back(kSourceKernFile);
+    if (!socket.sources.contains(DataSource::kernFile))
+      socket.sources.push_back(DataSource::kernFile);
   }
 }
 

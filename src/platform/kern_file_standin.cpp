@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "platform/freebsd/xfile_layout.h"
-#include "platform/proc_open_files.h"
+#include "platform/kern_file_standin.h"
 
 namespace wirelens {
 namespace {

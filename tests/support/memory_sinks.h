@@ -1,12 +1,15 @@
-// In-memory ByteSinks. StringSink keeps every byte in a growing string (tests compare whole
-// documents with it); DiscardingSink reuses one fixed buffer and drops what it held whenever
-// room runs out, so benchmarks measure the writer and not the memory behind it. Neither ever
-// fails. Both hold pointers into their own storage, so they are neither copied nor moved.
+// In-memory ByteSinks for tests and benchmarks. StringSink keeps every byte in a growing string
+// (tests compare whole documents with it); DiscardingSink reuses one fixed buffer and drops what it
+// held whenever room runs out, so benchmarks measure the writer and not the memory behind it.
+// Neither ever fails. Both hold pointers into their own storage, so they are neither copied nor
+// moved.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,15 +29,15 @@ class StringSink final : public ByteSink {
   void clear() { cursor_ = buffer_.data(); }
 
  protected:
-  bool appendSlow(const char* data, std::size_t size) override {
+  std::optional<IoError> takeSlow(const char* data, std::size_t size) override {
     grow(size);
     std::memcpy(cursor_, data, size);
     cursor_ += size;
-    return true;
+    return std::nullopt;
   }
-  bool makeRoom(std::size_t size) override {
+  std::optional<IoError> makeRoom(std::size_t size) override {
     grow(size);
-    return true;
+    return std::nullopt;
   }
 
  private:
@@ -63,7 +66,7 @@ class DiscardingSink final : public ByteSink {
   std::uint64_t byteCount() const { return dropped_ + held(); }
 
  protected:
-  bool appendSlow(const char* data, std::size_t size) override {
+  std::optional<IoError> takeSlow(const char* data, std::size_t size) override {
     restart();
     if (size <= kBufferSize) {
       std::memcpy(cursor_, data, size);
@@ -71,11 +74,11 @@ class DiscardingSink final : public ByteSink {
     } else {
       dropped_ += size;
     }
-    return true;
+    return std::nullopt;
   }
-  bool makeRoom(std::size_t) override {
+  std::optional<IoError> makeRoom(std::size_t) override {
     restart();
-    return true;
+    return std::nullopt;
   }
 
  private:

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/proc_open_files.h"
+#include "platform/kern_file_standin.h"
 #include "platform/sysctl_call.h"
 
 namespace wirelens {
