@@ -29,10 +29,13 @@ if ! command -v "$cxx" >/dev/null 2>&1 ||
 fi
 
 build=build/fuzz
-lock() { if command -v flock >/dev/null 2>&1; then flock /tmp/wirelens-heavy.lock "$@"; else "$@"; fi; }
-lock cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DWIRELENS_FUZZ=ON -DWIRELENS_TESTS=OFF -DWIRELENS_WERROR=ON >/dev/null
-lock cmake --build "$build" -j 2
+if ! cmake --build "$build" -j "$jobs" >"$build/build.log" 2>&1; then
+  cat "$build/build.log" >&2
+  exit 1
+fi
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then

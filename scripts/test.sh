@@ -27,4 +27,7 @@ if [ -x build/gcc/bench/wirelens_bench ]; then
   echo "== benchmarks, one brief run"
   build/gcc/bench/wirelens_bench --benchmark_min_time=0.01
 fi
+echo "== fuzz targets, 15 s each (clang++ with libFuzzer; skipped without it)"
+scripts/fuzz.sh 15
+
 echo "All tests passed."
