@@ -24,7 +24,7 @@ echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long)
 if ! command -v "$cxx" >/dev/null 2>&1 ||
   ! "$cxx" -fsanitize=fuzzer,address,undefined "$probe_dir/probe.cpp" -o "$probe_dir/probe" \
     >/dev/null 2>&1; then
-  echo "fuzz: skipped, $cxx with libFuzzer (clang, libclang-rt-14-dev) is not installed"
+  echo "fuzz: skipped: $cxx cannot build libFuzzer targets (they need clang and libclang-rt-14-dev)"
   exit 0
 fi
 
