@@ -44,4 +44,7 @@ if [ -x "$bench_build/bench/wirelens_bench" ]; then
   step "benchmarks, one brief run"
   "$bench_build/bench/wirelens_bench" --benchmark_min_time=0.01
 fi
+echo "== fuzz targets, 15 s each (clang++ with libFuzzer; skipped without it)"
+scripts/fuzz.sh 15
+
 echo "All tests passed."
