@@ -1,7 +1,7 @@
 // Fuzz target: whole documents. The input fills a Batch: metadata and summary members of
 // any value or none, enumeration numbers now and then without a name, and socket records
-// with any of their 78 members set, repeated to documents of several chunks. The model is
-// the document's member tables, written here: keys, order, kinds and presence. Expected: in
+// with any of their 78 members set, repeated to documents of up to 1,600 records. The model
+// is the document's member tables, written here: keys, order, kinds and presence. Expected: in
 // both styles the text equals the reference spelling of the model byte for byte and reads
 // back to it; a number without a name stops the document before that member with "Invalid
 // variant N" after exactly the text before it; each record alone, in the compact style, gives
@@ -251,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (in.ConsumeBool()) batch.metadata = makeMetadata(in);
   std::vector<RecordModel> records;
   for (int n = in.ConsumeIntegralInRange(0, 8); n > 0; --n) records.push_back(makeRecord(in));
-  // Copies make documents of several 64 KiB chunks from a short input.
+  // Copies make long documents from a short input.
   const int copies = in.ConsumeIntegralInRange(0, 3) == 0 ? in.ConsumeIntegralInRange(1, 200) : 1;
   std::vector<RecordModel> all;
   for (int c = 0; c < copies; ++c) all.insert(all.end(), records.begin(), records.end());
