@@ -1,11 +1,13 @@
 // Fuzz target: whole documents. The input fills a Batch: metadata and summary members of
 // any value or none, enumeration numbers now and then without a name, and socket records
-// with any of their 78 members set, repeated to documents of several chunks. The model is
-// the document's member tables, written here: keys, order, kinds and presence. Expected: in
+// with any of their 78 members set, repeated to documents of up to 1,600 records. The model
+// is the document's member tables, written here: keys, order, kinds and presence. Expected: in
 // both styles the text equals the reference spelling of the model byte for byte and reads
 // back to it; a number without a name stops the document before that member with "Invalid
-// variant N" after exactly the text before it; a sink that fails after any number of bytes
-// leaves a prefix of the text, reports its own error and is not called again.
+// variant N" after exactly the text before it; each record alone, in the compact style, gives
+// its model's text by both record paths (the one-piece layout and member by member); a sink
+// that fails after any number of bytes, under a document or a record by either path, leaves
+// a prefix of the text, is not called again, and its error is the writer's status().
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
@@ -19,9 +21,10 @@
 #include <vector>
 
 #include "document/batch_writer.h"
+#include "document/socket_record_writer.h"
 #include "fuzz_check.h"
-#include "json/string_sink.h"
 #include "limited_sink.h"
+#include "memory_sinks.h"
 #include "reference/document_model.h"
 #include "reference/json_reader.h"
 #include "reference/json_text.h"
@@ -41,23 +44,38 @@ std::int32_t enumNumber(FuzzedDataProvider& in, std::int32_t named) {
   return in.ConsumeIntegralInRange(0, named);
 }
 
+// The table index of each optional member, in document order: the model lists the optional
+// members by their place among themselves, the record's table among all 78 members.
+template <std::size_t... I>
+constexpr auto slotIndices(std::index_sequence<I...>) {
+  constexpr std::array<bool, sizeof...(I)> inSlot = {MemberAt<SocketRecord, I>::kHeldInSlot...};
+  std::array<std::size_t, std::tuple_size_v<decltype(RecordModel::optional)>> indices{};
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < inSlot.size(); ++i) {
+    if (inSlot[i] && next < indices.size()) indices[next++] = i;
+  }
+  return std::pair{indices, next};
+}
+constexpr auto kSlots = slotIndices(std::make_index_sequence<kMemberCount<SocketRecord>>{});
+static_assert(kSlots.second == kSlots.first.size(), "the model's optional members are the slots");
+
 template <std::size_t I>
 void fillOptional(FuzzedDataProvider& in, RecordModel& m) {
-  constexpr auto field = static_cast<RecordField>(I);
+  constexpr std::size_t kIndex = kSlots.first[I];
   if (in.ConsumeIntegralInRange(0, 2) != 0) return;
-  using T = FieldValue<field>;
+  using T = typename HeldAs<MemberAt<SocketRecord, kIndex>::kKind>::type;
   if constexpr (std::is_same_v<T, std::string>) {
     std::string v = in.ConsumeRandomLengthString(24);
     m.optional[I] = v;
-    m.record.template set<field>(std::move(v));
+    m.record.setSlot<kIndex>(std::move(v));
   } else if constexpr (std::is_same_v<T, bool>) {
     const bool v = in.ConsumeBool();
     m.optional[I] = v;
-    m.record.template set<field>(v);
+    m.record.setSlot<kIndex>(v);
   } else {
     const T v = in.ConsumeIntegral<T>();
     m.optional[I] = static_cast<std::uint64_t>(v);
-    m.record.template set<field>(v);
+    m.record.setSlot<kIndex>(v);
   }
 }
 
@@ -84,7 +102,7 @@ RecordModel makeRecord(FuzzedDataProvider& in) {
   r.ipVersion = enumNumber(in, 2);
   r.state = enumNumber(in, 11);
   for (int n = in.ConsumeIntegralInRange(0, 3); n > 0; --n) r.sources.push_back(enumNumber(in, 6));
-  fillOptionals(in, m, std::make_index_sequence<kRecordFieldCount>());
+  fillOptionals(in, m, std::make_index_sequence<kSlots.first.size()>());
   return m;
 }
 
@@ -141,6 +159,58 @@ Result<Done, SerializerError> writeDocument(const Batch& batch, OutputStyle styl
   return writeBatch(batch, style, sink);
 }
 
+// One record alone in the compact style, by either path: the one-piece layout (taken by
+// writeSocketRecord whenever the record's names all exist and it fits one value) or member
+// by member.
+enum class RecordPath { onePiece, memberByMember };
+JsonStatus writeRecord(const SocketRecord& record, RecordPath path, ByteSink& sink) {
+  JsonWriter writer(sink, OutputStyle::compact);
+  if (path == RecordPath::onePiece) {
+    writeSocketRecord(writer, record);
+  } else {
+    writeSocketRecordMembers(writer, record);
+  }
+  return writer.status();
+}
+
+// ---- End of the writer's interface. ----
+
+// A sink failing after any number of bytes: the writer stops at once with the sink's own
+// error, and what the sink took is a prefix of the full text.
+template <typename Write>
+void checkCut(const std::string& text, bool mayStopFirst, FuzzedDataProvider& in, Write write,
+              const char* what) {
+  if (text.empty()) return;
+  const std::size_t limit = in.ConsumeIntegralInRange<std::size_t>(0, text.size() - 1);
+  testing::LimitedSink limited(limit, EPIPE);
+  const Result<Done, SerializerError> cut = write(limited);
+  FUZZ_CHECK(!cut.ok(), "%s: a text of %zu bytes fit in %zu", what, text.size(), limit);
+  FUZZ_CHECK(limited.taken().size() <= limit &&
+                 text.compare(0, limited.taken().size(), limited.taken()) == 0,
+             "%s: a sink failing after %zu bytes holds no prefix of the text", what, limit);
+  FUZZ_CHECK(limited.callsAfterFailure() == 0, "%s: the writer went on after the sink failed",
+             what);
+  const auto* io = std::get_if<IoError>(&cut.error().kind);
+  // A document that stops at an unnamed number before the sink's limit reports that.
+  FUZZ_CHECK((io != nullptr && *io == IoError::os(EPIPE)) ||
+                 (mayStopFirst && std::holds_alternative<std::string>(cut.error().kind)),
+             "%s: the sink's failure is not the writer's error", what);
+}
+
+// Both compact record paths give the model's text of a record whose names all exist, and
+// both stop cleanly on a failing sink.
+void checkRecordPaths(const RecordModel& m, const Json& model, FuzzedDataProvider& in) {
+  const std::string want = fuzz::jsonText(model, false);
+  for (RecordPath path : {RecordPath::onePiece, RecordPath::memberByMember}) {
+    const char* what = path == RecordPath::onePiece ? "one-piece record" : "record by members";
+    StringSink sink;
+    const JsonStatus written = writeRecord(m.record, path, sink);
+    FUZZ_CHECK(written.ok() && sink.view() == want, "%s: text differs from the model's", what);
+    checkCut(
+        want, false, in, [&](ByteSink& s) { return writeRecord(m.record, path, s); }, what);
+  }
+}
+
 void checkStyle(const Batch& batch, const Json& model, const Expectation& e, OutputStyle style,
                 FuzzedDataProvider& in) {
   const bool pretty = style == OutputStyle::pretty;
@@ -168,20 +238,9 @@ void checkStyle(const Batch& batch, const Json& model, const Expectation& e, Out
     FUZZ_CHECK(read.has_value() && *read == model, "the text does not read back to the model");
   }
 
-  if (text.empty()) return;
-  const std::size_t limit = in.ConsumeIntegralInRange<std::size_t>(0, text.size() - 1);
-  testing::LimitedSink limited(limit, EPIPE);
-  const Result<Done, SerializerError> cut = writeDocument(batch, style, limited);
-  FUZZ_CHECK(!cut.ok(), "a document of %zu bytes fit in %zu", text.size(), limit);
-  FUZZ_CHECK(limited.taken().size() <= limit &&
-                 text.compare(0, limited.taken().size(), limited.taken()) == 0,
-             "a sink failing after %zu bytes holds no prefix of the text", limit);
-  FUZZ_CHECK(limited.callsAfterFailure() == 0, "the writer went on after the sink failed");
-  const auto* io = std::get_if<IoError>(&cut.error().kind);
-  // A document that stops at an unnamed number before the sink's limit reports that.
-  FUZZ_CHECK((io != nullptr && *io == IoError::os(EPIPE)) ||
-                 (e.stopped() && std::holds_alternative<std::string>(cut.error().kind)),
-             "the sink's failure is not the writer's error");
+  checkCut(
+      text, e.stopped(), in, [&](ByteSink& s) { return writeDocument(batch, style, s); },
+      pretty ? "pretty document" : "compact document");
 }
 
 }  // namespace
@@ -192,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (in.ConsumeBool()) batch.metadata = makeMetadata(in);
   std::vector<RecordModel> records;
   for (int n = in.ConsumeIntegralInRange(0, 8); n > 0; --n) records.push_back(makeRecord(in));
-  // Copies make documents of several 64 KiB chunks from a short input.
+  // Copies make long documents from a short input.
   const int copies = in.ConsumeIntegralInRange(0, 3) == 0 ? in.ConsumeIntegralInRange(1, 200) : 1;
   std::vector<RecordModel> all;
   for (int c = 0; c < copies; ++c) all.insert(all.end(), records.begin(), records.end());
@@ -203,5 +262,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Json model = fuzz::expectBatch(batch, all, e);
   checkStyle(batch, model, e, OutputStyle::compact, in);
   checkStyle(batch, model, e, OutputStyle::pretty, in);
+  if (!e.stopped() && !records.empty()) {
+    const std::vector<Json>& written = model.find("records")->items;
+    for (std::size_t i = 0; i < records.size(); ++i) checkRecordPaths(records[i], written[i], in);
+  }
   return 0;
 }

@@ -1,10 +1,11 @@
 // Fuzz target: the JSON writer over any tree of values. The input builds a tree of every
 // value kind (strings of any bytes, numbers at their limits, doubles of any bits, base64
 // bytes, enumeration names, nested objects and arrays, keys given as text or as fixed keys
-// through the per-member fast path). Expected: the compact and the pretty text each equal
+// through the one-call member path). Expected: the compact and the pretty text each equal
 // the reference spelling of the tree byte for byte, both read back as JSON to the same tree,
 // and a sink that fails after any number of bytes leaves a prefix of the full text, reports
-// its own error and is not called again.
+// its own error through the writer's status() and is not called again, though the
+// caller goes on writing the whole tree.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <bit>
@@ -12,14 +13,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "document/enumerations.h"
 #include "fuzz_check.h"
 #include "json/json_writer.h"
-#include "json/string_sink.h"
 #include "limited_sink.h"
+#include "memory_sinks.h"
 #include "reference/json_reader.h"
 #include "reference/json_text.h"
 
@@ -54,7 +57,7 @@ struct Node {
   double real = 0;
   std::vector<std::int32_t> states;  // Name (one), Names
   // Object members and array elements; a member's key is fixed (fixedKey >= 0, written
-  // through the fast path when `fast`) or a text.
+  // as one member call when `fast`) or a text.
   struct Member {
     int fixedKey = -1;
     bool fast = false;
@@ -163,88 +166,95 @@ std::span<const std::uint8_t> bytesOf(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-bool writeNode(JsonWriter& w, const Node& node);
+void writeNode(JsonWriter& w, const Node& node);
 
-// A fixed key and a scalar value through the fast path; false when the value has none.
-bool fastMember(JsonWriter& w, const JsonKey& key, const Node& v, bool& written) {
-  written = true;
+// A fixed key and a scalar value as one member call; false when the value has none.
+bool writeMember(JsonWriter& w, const JsonKey& key, const Node& v) {
   switch (v.kind) {
     case Kind::String:
-      return w.memberString(key, v.text);
-    case Kind::Uint32:
-      return w.memberUint32(key, static_cast<std::uint32_t>(v.number));
-    case Kind::Int32:
-      return w.memberInt32(key, static_cast<std::int32_t>(v.number));
-    case Kind::Uint64Text:
-      return w.memberUint64Text(key, v.number);
-    case Kind::Int64Text:
-      return w.memberInt64Text(key, static_cast<std::int64_t>(v.number));
-    case Kind::Bool:
-      return w.memberBool(key, v.number % 2 == 1);
-    case Kind::Double:
-      return w.memberDouble(key, v.real);
-    case Kind::Bytes:
-      return w.memberBase64(key, bytesOf(v.text));
-    case Kind::Name:
-      return w.memberQuotedName(key, kTcpStateNames.quoted(v.states[0]));
-    case Kind::Names:
-      return w.memberQuotedNames(key, v.states,
-                                 [](std::int32_t n) { return kTcpStateNames.quoted(n); });
-    default:
-      written = false;
+      w.memberString(key, v.text);
       return true;
+    case Kind::Uint32:
+      w.memberUint32(key, static_cast<std::uint32_t>(v.number));
+      return true;
+    case Kind::Int32:
+      w.memberInt32(key, static_cast<std::int32_t>(v.number));
+      return true;
+    case Kind::Uint64Text:
+      w.memberUint64Text(key, v.number);
+      return true;
+    case Kind::Int64Text:
+      w.memberInt64Text(key, static_cast<std::int64_t>(v.number));
+      return true;
+    case Kind::Bool:
+      w.memberBool(key, v.number % 2 == 1);
+      return true;
+    case Kind::Double:
+      w.memberDouble(key, v.real);
+      return true;
+    case Kind::Bytes:
+      w.memberBase64(key, bytesOf(v.text));
+      return true;
+    case Kind::Name:
+      w.memberQuotedName(key, kTcpStateNames.quoted(v.states[0]));
+      return true;
+    case Kind::Names:
+      w.memberQuotedNames(key, v.states, [](std::int32_t n) { return kTcpStateNames.quoted(n); });
+      return true;
+    default:
+      return false;
   }
 }
 
-bool writeNode(JsonWriter& w, const Node& node) {
+// Writes the whole tree without looking at the writer's state: after a failure every call
+// must write nothing, and status() alone tells the outcome.
+void writeNode(JsonWriter& w, const Node& node) {
   switch (node.kind) {
     case Kind::String:
-      return w.writeString(node.text).ok();
+      return w.writeString(node.text);
     case Kind::Uint32:
-      return w.writeUint32(static_cast<std::uint32_t>(node.number)).ok();
+      return w.writeUint32(static_cast<std::uint32_t>(node.number));
     case Kind::Int32:
-      return w.writeInt32(static_cast<std::int32_t>(node.number)).ok();
+      return w.writeInt32(static_cast<std::int32_t>(node.number));
     case Kind::Uint64Text:
-      return w.writeUint64Text(node.number).ok();
+      return w.writeUint64Text(node.number);
     case Kind::Int64Text:
-      return w.writeInt64Text(static_cast<std::int64_t>(node.number)).ok();
+      return w.writeInt64Text(static_cast<std::int64_t>(node.number));
     case Kind::Bool:
-      return w.writeBool(node.number % 2 == 1).ok();
+      return w.writeBool(node.number % 2 == 1);
     case Kind::Double:
-      return w.writeDouble(node.real).ok();
+      return w.writeDouble(node.real);
     case Kind::Bytes:
-      return w.writeBase64(bytesOf(node.text)).ok();
+      return w.writeBase64(bytesOf(node.text));
     case Kind::Name:
-      return w.writeQuotedName(kTcpStateNames.quoted(node.states[0])).ok();
+      return w.writeQuotedName(kTcpStateNames.quoted(node.states[0]));
     case Kind::Names:
-      if (!w.beginArray(node.states.size()).ok()) return false;
+      w.beginArray(node.states.size());
       for (std::int32_t s : node.states) {
-        if (!w.beginElement().ok() || !w.writeQuotedName(kTcpStateNames.quoted(s)).ok()) {
-          return false;
-        }
+        w.beginElement();
+        w.writeQuotedName(kTcpStateNames.quoted(s));
       }
-      return w.endArray().ok();
+      return w.endArray();
     case Kind::Object:
-      if (!w.beginObject(node.members.size()).ok()) return false;
+      w.beginObject(node.members.size());
       for (const Node::Member& m : node.members) {
-        if (m.fixedKey >= 0 && m.fast) {
-          bool written = false;
-          if (!fastMember(w, kKeys[m.fixedKey], *m.value, written)) return false;
-          if (written) continue;
+        if (m.fixedKey >= 0 && m.fast && writeMember(w, kKeys[m.fixedKey], *m.value)) continue;
+        if (m.fixedKey >= 0) {
+          w.writeKey(kKeys[m.fixedKey]);
+        } else {
+          w.writeKey(std::string_view(m.key));
         }
-        const bool keyed = m.fixedKey >= 0 ? w.writeKey(kKeys[m.fixedKey]).ok()
-                                           : w.writeKey(std::string_view(m.key)).ok();
-        if (!keyed || !writeNode(w, *m.value)) return false;
+        writeNode(w, *m.value);
       }
-      return w.endObject().ok();
+      return w.endObject();
     case Kind::Array:
-      if (!w.beginArray(node.members.size()).ok()) return false;
+      w.beginArray(node.members.size());
       for (const Node::Member& m : node.members) {
-        if (!w.beginElement().ok() || !writeNode(w, *m.value)) return false;
+        w.beginElement();
+        writeNode(w, *m.value);
       }
-      return w.endArray().ok();
+      return w.endArray();
   }
-  return false;
 }
 
 // ---- End of the writer's interface. ----
@@ -253,7 +263,8 @@ void checkStyle(const Node& root, const Json& model, OutputStyle style, FuzzedDa
   const bool pretty = style == OutputStyle::pretty;
   StringSink sink;
   JsonWriter writer(sink, style);
-  FUZZ_CHECK(writeNode(writer, root), "the writer failed on a sink that never fails");
+  writeNode(writer, root);
+  FUZZ_CHECK(writer.status().ok(), "the writer failed on a sink that never fails");
   const std::string text = sink.text();
   const std::string want = fuzz::jsonText(model, pretty);
   FUZZ_CHECK(
@@ -268,13 +279,16 @@ void checkStyle(const Node& root, const Json& model, OutputStyle style, FuzzedDa
   const std::size_t limit = in.ConsumeIntegralInRange<std::size_t>(0, text.size() - 1);
   testing::LimitedSink limited(limit, EPIPE);
   JsonWriter failing(limited, style);
-  FUZZ_CHECK(!writeNode(failing, root), "a document of %zu bytes fit in %zu", text.size(), limit);
+  writeNode(failing, root);
+  const JsonStatus status = failing.status();
+  FUZZ_CHECK(!status.ok() && !failing.ok(), "a document of %zu bytes fit in %zu", text.size(),
+             limit);
   FUZZ_CHECK(limited.taken().size() <= limit &&
                  text.compare(0, limited.taken().size(), limited.taken()) == 0,
              "a sink failing after %zu bytes holds no prefix of the text", limit);
   FUZZ_CHECK(limited.callsAfterFailure() == 0, "the writer went on after the sink failed");
-  FUZZ_CHECK(failing.sinkError().kind.index() == 0 &&
-                 std::get<IoError>(failing.sinkError().kind) == IoError::os(EPIPE),
+  const auto* io = std::get_if<IoError>(&status.error().kind);
+  FUZZ_CHECK(io != nullptr && *io == IoError::os(EPIPE),
              "the sink's failure is not the writer's error");
 }
 

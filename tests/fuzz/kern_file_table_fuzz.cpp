@@ -77,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<DecodedSocket> sockets(probes.size() + 1);
   for (std::size_t i = 0; i < probes.size(); ++i) {
     sockets[i].socketId = probes[i];
-    sockets[i].sources.push_back(kSourceFreebsdKld);
-    if (i % 2 == 1) sockets[i].sources.push_back(kSourceKernFile);
+    sockets[i].sources.push_back(number(DataSource::freebsdKld));
+    if (i % 2 == 1) sockets[i].sources.push_back(number(DataSource::kernFile));
   }
   const std::vector<DecodedSocket> before = sockets;
   attributeFromTable(table, sockets);
@@ -92,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(s.pid == expected->second.first && s.fd == expected->second.second,
                "socket %zu: wrong owner", i);
-    FUZZ_CHECK(s.sources.size() == 2 && s.sources[0] == kSourceFreebsdKld &&
-                   s.sources[1] == kSourceKernFile,
+    FUZZ_CHECK(s.sources.size() == 2 && s.sources[0] == number(DataSource::freebsdKld) &&
+                   s.sources[1] == number(DataSource::kernFile),
                "socket %zu: sources", i);
   }
   return 0;

@@ -1,11 +1,12 @@
 // Fuzz target: the output sink over a hostile standard output. The input plans a run of
 // documents (pieces appended or reserved, of any size, and sometimes a writer failure at the
 // end) and answers every write: all taken, part taken, none taken, EINTR, EBADF (descriptor
-// 1 closed from then on) or another error. Expected: each write offers exactly the next
-// bytes of the intended output (every document, and the line feed after each one that
-// succeeded); a successful emit has handed over everything so far; a failing one returns
-// the error of the failing write in the context of its step; close() writes nothing out of
-// order; no byte is offered twice or skipped.
+// 1 closed from then on), another error, or a count no write can report (more than it was
+// given, or negative). Expected: each write offers exactly the next bytes of the intended
+// output (every document, and the line feed after each one that succeeded); a successful
+// emit has handed over everything so far; a failing one returns the error of the failing
+// write in the context of its step, and its report is exactly the one the model spells;
+// close() writes nothing out of order; no byte is offered twice or skipped.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -15,9 +16,11 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
+#include "errors/top_level_error.h"
 #include "fuzz_check.h"
 #include "output_sink.h"
 #include "script_env.h"
@@ -25,10 +28,6 @@
 namespace {
 
 using namespace wirelens;
-
-// A write reporting more bytes than it was given: handled as a failure once the sink checks
-// the counts it is told; until then it must not be offered, as the sink trusts the count.
-constexpr bool kWritesMayOverReport = false;
 
 enum class Phase { Serializing, AfterSerializing };
 
@@ -71,10 +70,13 @@ class HostileStdout final : public fuzz::ScriptEnv {
         failurePhase = phase;
         return sysValue(0);
       default:
-        if (kWritesMayOverReport && input_.ConsumeBool()) {
-          failure = IoError::fixed("");  // any failure will do
+        // A count no write can report, more than it was given or negative without an error:
+        // a failure of its own, and none of the bytes count as taken.
+        if (input_.ConsumeBool()) {
+          failure = IoError::fixed(kInvalidWriteCount);
           failurePhase = phase;
-          return sysValue(static_cast<std::int64_t>(size) + input_.ConsumeIntegralInRange(1, 9));
+          const std::int64_t wrong = input_.ConsumeIntegralInRange<std::int64_t>(1, 9);
+          return sysValue(input_.ConsumeBool() ? -wrong : static_cast<std::int64_t>(size) + wrong);
         }
         return refuse(input_.PickValueInArray({EIO, EPIPE, ENOSPC, EAGAIN, ENOMEM, EFAULT}), size);
     }
@@ -159,6 +161,19 @@ Result<Done, SerializerError> writePlanned(ByteSink& sink, const DocumentPlan& p
   return Done{};
 }
 
+// The report of a failed run as the model spells it: the step's context, then the output
+// error and the error under it.
+std::string ioText(const IoError& error, const HostileStdout& env) {
+  if (const auto* fixed = std::get_if<IoError::Fixed>(&error.form)) return std::string(fixed->text);
+  const int code = std::get<IoError::Os>(error.form).code;
+  return env.describe(code) + " (os error " + std::to_string(code) + ")";
+}
+std::string expectedReport(std::string_view context, std::string_view outputKind,
+                           const std::string& inner) {
+  return "Error: " + std::string(context) + "\n\nCaused by:\n    0: " + std::string(outputKind) +
+         ": " + inner + "\n    1: " + inner + "\n";
+}
+
 std::size_t plannedBytes(const DocumentPlan& plan) {
   std::size_t n = 0;
   for (const Piece& piece : plan.pieces) n += piece.reserved ? piece.used : piece.size;
@@ -201,6 +216,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // without one; one that failed at the flush has its line feed in the buffer.
       const TopLevelError& error = emitted.error();
       if (error.message == "failed to write output") env.intended.pop_back();
+      const std::string report = formatReport(error, env);
+      std::string want;
+      if (!env.failure) {
+        want =
+            expectedReport("failed to write output", "serialization error", "Invalid variant 99");
+      } else if (env.failurePhase == Phase::Serializing) {
+        want = expectedReport("failed to write output", "serialization error",
+                              ioText(*env.failure, env));
+      } else {
+        want = expectedReport(error.message, "I/O error", ioText(*env.failure, env));
+      }
+      FUZZ_CHECK(report == want, "the report is\n%s\nexpected\n%s", report.c_str(), want.c_str());
       FUZZ_CHECK(error.cause.has_value(), "a failure without a cause");
       const auto* output = std::get_if<OutputError>(&*error.cause);
       FUZZ_CHECK(output != nullptr, "not an output error");
