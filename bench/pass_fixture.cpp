@@ -13,6 +13,7 @@
 #include "records/record_assembly.h"
 #include "records/record_decoder.h"
 #include "synthetic_sockets.h"
+#include "tool_version.h"
 
 namespace wirelens::bench {
 namespace {
@@ -95,7 +96,7 @@ std::unique_ptr<PassFixture> build(std::size_t count) {
   m.collectionDurationNs = 41234567;
   m.pcblistGeneration = count;
   m.batchSequence = 17;
-  m.toolVersion = "wirelens-reader 0.1.0";
+  m.toolVersion = std::string(kToolVersion);
   f->batch.metadata = m;
   f->batch.records = assembleRecords(f->sockets);
   f->batch.summary = buildSummary(f->batch.records, 1000, 1718000000173456789ull);

@@ -13,6 +13,7 @@
 #include "platform/freebsd/owner_attribution.h"
 #include "records/pass_summary.h"
 #include "records/record_assembly.h"
+#include "tool_version.h"
 
 namespace wirelens {
 

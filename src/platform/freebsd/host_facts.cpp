@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <new>
+#include <string_view>
 
 #include "platform/freebsd/sysctl_reader.h"
 #include "platform/freebsd/zeroed_buffer.h"

@@ -1,20 +1,13 @@
 // Host facts for every document's metadata: the host name and the OS release, looked up
-// afresh in each pass, and the constant tool version. Lookups never fail a
-// pass: whatever goes wrong, the fact reads "unknown".
+// afresh in each pass. Lookups never fail a pass: whatever goes wrong, the fact reads
+// "unknown".
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "platform/env.h"
 
 namespace wirelens {
-
-// The build defines WIRELENS_VERSION from the project version, the one place it is stated.
-#ifndef WIRELENS_VERSION
-#error "WIRELENS_VERSION must be defined by the build"
-#endif
-inline constexpr std::string_view kToolVersion = "wirelens-reader " WIRELENS_VERSION;
 
 // The host name, decoded lossily as UTF-8; "unknown" when it cannot be read or its text
 // cannot get its memory (and likewise below).
