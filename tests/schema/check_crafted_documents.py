@@ -38,7 +38,7 @@ VALID = json.loads(
     '"stateCounts":[{"state":"TCP_STATE_ESTABLISHED","count":1}]}}'
 )
 
-REMOVE = object()
+REMOVE = schema_tools.REMOVE
 META, RECORD, SUMMARY = ("metadata",), ("records", 0), ("summary",)
 COUNT = SUMMARY + ("stateCounts", 0)
 
@@ -119,13 +119,7 @@ def changed(path, value):
     document = copy.deepcopy(VALID)
     if not path:
         return value
-    parent = document
-    for step in path[:-1]:
-        parent = parent[step]
-    if value is REMOVE:
-        del parent[path[-1]]
-    else:
-        parent[path[-1]] = value
+    schema_tools.set_at(document, path, value)
     return document
 
 

@@ -56,13 +56,7 @@ def drop_enum_value(file_proto):
 
 def edit_schema(path, value):
     def apply(schema):
-        parent = schema
-        for step in path[:-1]:
-            parent = parent[step]
-        if value is None:
-            del parent[path[-1]]
-        else:
-            parent[path[-1]] = value
+        schema_tools.set_at(schema, path, schema_tools.REMOVE if value is None else value)
     return apply
 
 

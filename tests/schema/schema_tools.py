@@ -135,3 +135,18 @@ def first_difference(expected, actual, context=60):
         f"  collector: ...{expected[start:at + context]}...\n"
         f"  protobuf:  ...{actual[start:at + context]}..."
     )
+
+
+REMOVE = object()
+
+
+def set_at(tree, path, value):
+    """Sets the member at PATH (keys and indices) of a nested tree to VALUE, or removes it
+    when VALUE is REMOVE; the tree is changed in place."""
+    parent = tree
+    for step in path[:-1]:
+        parent = parent[step]
+    if value is REMOVE:
+        del parent[path[-1]]
+    else:
+        parent[path[-1]] = value
